@@ -1,0 +1,163 @@
+#include "batch/batch.h"
+
+#include <cstring>
+#include <ostream>
+#include <sstream>
+
+#include "base/binary_io.h"
+#include "model/model_files.h"
+#include "model/model_json.h"
+
+namespace ms {
+namespace {
+
+using Args = std::span<const std::string>;
+
+// Writes `text` to `path`, or to standard output when no path is given.
+Status WriteText(BatchContext& c, Args args, const std::string& text) {
+    if (args.empty()) {
+        c.out << text;
+        return Status::Ok();
+    }
+    AtomicFileWriter file;
+    if (Status s = file.Open(args[0]); !s) return s;
+    file.WriteBytes(text.data(), text.size());
+    return file.Commit();
+}
+
+Status Replace(BatchContext& c, Args args) {
+    c.model.Clear();
+    c.model.Reset();
+    return LoadModelFile(c.model, args[0]);
+}
+
+Status Merge(BatchContext& c, Args args) { return LoadModelFile(c.model, args[0]); }
+
+Status ClearModel(BatchContext& c, Args) {
+    c.model.Clear();
+    c.model.Reset();
+    return Status::Ok();
+}
+
+Status Save(BatchContext& c, Args args) { return c.model.SaveGmf(args[0]); }
+
+Status DumpModel(BatchContext& c, Args args) { return WriteText(c, args, ModelToJson(c.model).dump(2) + "\n"); }
+
+void PrintFrameTree(const Model& m, std::int32_t frame, int depth, std::vector<bool>& shown, std::ostream& out) {
+    // Walks the sibling chain iteratively and recurses into children; the loaded file was
+    // checked to be a tree, so this ends.
+    for (std::int32_t f = frame; f != -1; f = m.FrameNextSibling(f)) {
+        out << std::string(2 * depth, ' ') << "F : " << m.FrameName(f) << "\n";
+        std::int32_t first = m.FrameFirstMeshNode(f);
+        for (std::int32_t n = first; first >= 0 && n < first + m.FrameMeshNodeCount(f); ++n) {
+            out << std::string(2 * depth + 2, ' ') << "M : " << m.MeshNodeName(n) << "\n";
+            if (n < static_cast<std::int32_t>(shown.size())) shown[n] = true;
+        }
+        PrintFrameTree(m, m.FrameFirstChild(f), depth + 1, shown, out);
+    }
+}
+
+Status Info(BatchContext& c, Args args) {
+    Model m;
+    if (Status s = LoadModelFile(m, args[0]); !s) return s;
+    std::int64_t vertices = 0, primitives = 0;
+    for (std::int32_t g = 0; g < m.GeometryCount(); ++g) {
+        vertices += m.Geometry(g)->vertexCount;
+        primitives += m.Geometry(g)->primitiveCount;
+    }
+    std::ostringstream text;
+    text << args[0] << "\n"
+         << "  frames: " << m.FrameCount() << "\n"
+         << "  mesh nodes: " << m.MeshNodeCount() << "\n"
+         << "  materials: " << m.MaterialCount() << "\n"
+         << "  textures: " << m.TextureCount() << "\n"
+         << "  geometries: " << m.GeometryCount() << " (" << vertices << " vertices, " << primitives
+         << " primitives)\n";
+    std::vector<bool> shown(m.MeshNodeCount(), false);
+    if (m.FrameCount() > 0) PrintFrameTree(m, 0, 0, shown, text);
+    for (std::int32_t n = 0; n < m.MeshNodeCount(); ++n)
+        if (!shown[n]) text << "M : " << m.MeshNodeName(n) << "\n";
+    c.out << text.str();
+    return Status::Ok();
+}
+
+const BatchAction kActions[] = {
+    {"replace", 1, 1, "PATH", Replace},
+    {"merge", 1, 1, "PATH", Merge},
+    {"clear", 0, 0, "", ClearModel},
+    {"save", 1, 1, "PATH", Save},
+    {"dump-model", 0, 1, "[PATH]", DumpModel},
+    {"info", 1, 1, "PATH", Info},
+};
+
+const BatchAction* FindAction(const std::string& word) {
+    for (const BatchAction& a : BatchActions())
+        if (word == a.name) return &a;
+    return nullptr;
+}
+
+struct Step {
+    const BatchAction* action;
+    std::vector<std::string> args;
+};
+
+struct Options {
+    bool keepGoing = false;
+};
+
+void PrintUsage(std::ostream& err) {
+    err << "usage: modelsmith-batch [--keep-going] ACTION [ARG...] [ACTION [ARG...]]...\n"
+           "actions:\n";
+    for (const BatchAction& a : BatchActions()) err << "  " << a.name << (*a.usage ? " " : "") << a.usage << "\n";
+}
+
+// Splits the words into steps: an action word takes the following words as its arguments, up to
+// the next action word or its largest number of arguments.
+Status Parse(const std::vector<std::string>& words, Options& options, std::vector<Step>& steps) {
+    for (std::size_t i = 0; i < words.size();) {
+        const std::string& word = words[i++];
+        if (word == "--keep-going") {
+            options.keepGoing = true;
+            continue;
+        }
+        if (word == "--help" || word == "-h") return Status::Error("");
+        const BatchAction* action = FindAction(word);
+        if (!action) return Status::Error("unknown action '" + word + "'");
+        Step step{action, {}};
+        while (i < words.size() && static_cast<int>(step.args.size()) < action->maxArgs && !FindAction(words[i]) &&
+               words[i].rfind("--", 0) != 0)
+            step.args.push_back(words[i++]);
+        if (static_cast<int>(step.args.size()) < action->minArgs)
+            return Status::Error(std::string(action->name) + " needs " + action->usage);
+        steps.push_back(std::move(step));
+    }
+    if (steps.empty()) return Status::Error("no action given");
+    return Status::Ok();
+}
+
+}  // namespace
+
+std::span<const BatchAction> BatchActions() { return kActions; }
+
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options options;
+    std::vector<Step> steps;
+    if (Status s = Parse(args, options, steps); !s) {
+        if (!s.message().empty()) err << "modelsmith-batch: " << s.message() << "\n";
+        PrintUsage(err);
+        return kBatchUsage;
+    }
+    BatchContext context(out, err);
+    int exit = kBatchOk;
+    for (const Step& step : steps) {
+        Status s = step.action->run(context, step.args);
+        if (s) continue;
+        err << "modelsmith-batch: " << step.action->name << " failed: " << s.message() << "\n";
+        exit = kBatchFailed;
+        if (!options.keepGoing) break;
+    }
+    out.flush();
+    return exit;
+}
+
+}  // namespace ms

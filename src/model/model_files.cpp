@@ -1,0 +1,21 @@
+#include "model/model_files.h"
+
+namespace ms {
+
+std::string FileExtension(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return path.substr(dot + 1);
+}
+
+bool IsXExtension(const std::string& path) {
+    std::string ext = FileExtension(path);
+    return ext == "x" || ext == "X";
+}
+
+Status LoadModelFile(Model& model, const std::string& path) {
+    return IsXExtension(path) ? model.LoadX(path) : model.LoadGmf(path);
+}
+
+}  // namespace ms

@@ -1,0 +1,86 @@
+#pragma once
+// The plain Direct3D 8 value types, with their Windows layouts (every member 4 bytes, no
+// padding), so that records holding them keep their on-disk sizes.
+#include <cstdint>
+
+using HRESULT = std::int32_t;
+using DWORD = std::uint32_t;
+using UINT = std::uint32_t;
+using ULONG = std::uint32_t;
+using BOOL = std::int32_t;
+using D3DCOLOR = std::uint32_t;  // 0xAARRGGBB
+
+constexpr HRESULT D3D_OK = 0;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
+constexpr HRESULT D3DERR_INVALIDCALL = static_cast<HRESULT>(0x8876086Cu);
+constexpr HRESULT D3DXERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59u);
+
+inline bool FAILED(HRESULT hr) { return hr < 0; }
+inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+
+struct D3DCOLORVALUE {
+    float r, g, b, a;
+};
+
+struct D3DVECTOR {
+    float x, y, z;
+};
+
+// Row-major; a point is a row vector multiplied on the left, translation in the fourth row.
+struct D3DMATRIX {
+    union {
+        struct {
+            float _11, _12, _13, _14;
+            float _21, _22, _23, _24;
+            float _31, _32, _33, _34;
+            float _41, _42, _43, _44;
+        };
+        float m[4][4];
+    };
+};
+
+struct D3DMATERIAL8 {
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Ambient;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Emissive;
+    float Power;
+};
+
+enum D3DLIGHTTYPE : std::int32_t {
+    D3DLIGHT_POINT = 1,
+    D3DLIGHT_SPOT = 2,
+    D3DLIGHT_DIRECTIONAL = 3,
+};
+
+struct D3DLIGHT8 {
+    D3DLIGHTTYPE Type;
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Ambient;
+    D3DVECTOR Position;
+    D3DVECTOR Direction;
+    float Range;
+    float Falloff;
+    float Attenuation0;
+    float Attenuation1;
+    float Attenuation2;
+    float Theta;
+    float Phi;
+};
+
+enum D3DPRIMITIVETYPE : std::int32_t {
+    D3DPT_POINTLIST = 1,
+    D3DPT_LINELIST = 2,
+    D3DPT_LINESTRIP = 3,
+    D3DPT_TRIANGLELIST = 4,
+    D3DPT_TRIANGLESTRIP = 5,
+    D3DPT_TRIANGLEFAN = 6,
+};
+
+static_assert(sizeof(D3DCOLORVALUE) == 16);
+static_assert(sizeof(D3DVECTOR) == 12);
+static_assert(sizeof(D3DMATRIX) == 64);
+static_assert(sizeof(D3DMATERIAL8) == 68);
+static_assert(sizeof(D3DLIGHT8) == 104);
