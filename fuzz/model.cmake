@@ -1,0 +1,1 @@
+ms_fuzz(gmf_fuzz gmf_fuzz.cpp ms_model)
