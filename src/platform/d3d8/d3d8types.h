@@ -79,6 +79,34 @@ enum D3DPRIMITIVETYPE : std::int32_t {
     D3DPT_TRIANGLEFAN = 6,
 };
 
+enum D3DTRANSFORMSTATETYPE : std::int32_t {
+    D3DTS_VIEW = 2,
+    D3DTS_PROJECTION = 3,
+    D3DTS_TEXTURE0 = 16,
+    D3DTS_WORLD = 256,
+};
+// World matrix n, 0 to 255; blend matrices of indexed vertex blending are addressed this way.
+constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLDMATRIX(int n) {
+    return static_cast<D3DTRANSFORMSTATETYPE>(256 + n);
+}
+
+// Render-state and texture-stage-state numbers are the Direct3D 8 ones; the enumerators are
+// listed in d3d8states.h. Scene files carry these numbers, so any value is representable.
+using D3DRENDERSTATETYPE = DWORD;
+using D3DTEXTURESTAGESTATETYPE = DWORD;
+using D3DFORMAT = DWORD;
+using D3DPOOL = DWORD;
+using D3DDEVTYPE = DWORD;
+
+struct D3DRECT {
+    std::int32_t x1, y1, x2, y2;
+};
+
+struct D3DVIEWPORT8 {
+    DWORD X, Y, Width, Height;
+    float MinZ, MaxZ;
+};
+
 static_assert(sizeof(D3DCOLORVALUE) == 16);
 static_assert(sizeof(D3DVECTOR) == 12);
 static_assert(sizeof(D3DMATRIX) == 64);
