@@ -1,0 +1,41 @@
+#pragma once
+// Control ids of the main window that the window itself serves or sets at start-up.
+namespace ms::app::id {
+
+constexpr int kTree = 1002;
+constexpr int kToleranceEdit = 1009;
+constexpr int kDisplay = 1011;
+constexpr int kMeshInfoFirst = 1013;
+constexpr int kMeshInfoLast = 1038;
+constexpr int kHex = 1034;
+constexpr int kMaterialToolsFirst = 1039;
+constexpr int kMaterialToolsLast = 1056;
+constexpr int kMaterialDiffuse = 1052;
+constexpr int kDistanceEdit = 1068;
+constexpr int kTriangles = 1069;
+constexpr int kLines = 1070;
+constexpr int kPoints = 1071;
+constexpr int kSpecular = 1072;
+constexpr int kAlpha = 1073;
+constexpr int kDrawSceleton = 1076;
+constexpr int kDrawShadow = 1077;
+constexpr int kBonesOnTop = 1078;
+constexpr int kDrawMeshes = 1079;
+constexpr int kDrawEnvelope = 1080;
+constexpr int kNoCulling = 1081;
+constexpr int kSelect = 1086;
+constexpr int kTranslate = 1087;
+constexpr int kRotate = 1088;
+constexpr int kEnvelopeFirst = 1093;
+constexpr int kEnvelopeLast = 1113;
+constexpr int kFunctionFirst = 1095;
+constexpr int kFunctionLast = 1098;
+constexpr int kNormalCheck = 1109;
+constexpr int kRegenEnvelope = 1110;
+constexpr int kAxisYZ = 1117;
+constexpr int kNearEdit = 1131;
+constexpr int kFarEdit = 1132;
+constexpr int kLevelText = 1160;
+constexpr int kViewport = 1178;
+
+}  // namespace ms::app::id

@@ -1,0 +1,112 @@
+#include "app/main_dialog.h"
+
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
+#include "app/control_ids.h"
+#include "app/main_dialog_template.h"
+
+// The icons and cursors are linked from a static library: register them explicitly.
+static void InitResources() { Q_INIT_RESOURCE(resources); }
+
+namespace ms::app {
+namespace {
+
+struct IconButton {
+    int id;
+    int icon;
+};
+
+// The sixteen icon buttons, in the order their icons are set.
+const IconButton kIconButtons[] = {
+    {1095, 144}, {1096, 145}, {1097, 146}, {1098, 147}, {1086, 148}, {1087, 149}, {1088, 150}, {1084, 153},
+    {1082, 154}, {1083, 155}, {1089, 158}, {1091, 161}, {1090, 159}, {1093, 156}, {1094, 157}, {1085, 160},
+};
+
+const int kDisplayOptions[] = {id::kDrawSceleton, id::kDrawShadow, id::kBonesOnTop, id::kDrawMeshes,
+                               id::kDrawEnvelope, id::kNoCulling,  id::kDisplay,    id::kTriangles,
+                               id::kLines,        id::kPoints,     id::kSpecular};
+
+}  // namespace
+
+MainDialog::MainDialog(EditorState& state) : ui::DialogWindow(MainDialogTemplate()), state_(state) {
+    InitResources();
+    setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
+    setMouseTracking(true);
+    DefineCursor(130, 15, 15);
+    DefineCursor(132, 8, 8);
+    DefineCursor(134, 6, 8);
+    onCommand = [this](int id, int notification) { OnCommandReceived(id, notification); };
+}
+
+void MainDialog::StartUp() {
+    StoreViewportRect();
+    for (const IconButton& b : kIconButtons) SetIconResource(b.id, b.icon);
+    for (int check : {id::kAxisYZ, id::kSelect, id::kDrawMeshes, id::kDrawSceleton}) SetCheck(check, true);
+    for (int i = id::kFunctionFirst; i <= id::kFunctionLast; ++i) Enable(i, false);
+    SetText(id::kLevelText, "5");
+    SetText(id::kDistanceEdit, "50.00");
+    Enable(id::kRegenEnvelope, false);
+    Enable(id::kNormalCheck, false);
+    for (int i = id::kEnvelopeFirst; i <= id::kEnvelopeLast; ++i) Enable(i, false);
+    SetCheck(id::kHex, true);
+    SetCheck(id::kMaterialDiffuse, true);
+    SetText(id::kToleranceEdit, "0.001");
+    state_.model.SetMaterialTolerance(0.001f);
+    SetText(id::kNearEdit, "0.1");
+    SetText(id::kFarEdit, "1000");
+    SetCheck(id::kTriangles, true);
+    for (int i = id::kMaterialToolsFirst; i <= id::kMaterialToolsLast; ++i) Enable(i, false);
+    for (int i = id::kMeshInfoFirst; i <= id::kMeshInfoLast; ++i) Enable(i, false);
+}
+
+void MainDialog::Route(std::initializer_list<int> ids, CommandHandler* handler) {
+    for (int i : ids) routes_[i] = handler;
+}
+
+void MainDialog::OnCommandReceived(int id, int notification) {
+    for (int option : kDisplayOptions) {
+        if (id != option || notification != ui::kClicked) continue;
+        DrawFrame();
+        return;
+    }
+    auto route = routes_.find(id);
+    if (route != routes_.end()) route->second->OnCommand(id, notification);
+}
+
+void MainDialog::DrawFrame() {}
+
+void MainDialog::OnCancel() {
+    if (!AskYesNo("Do you want to save changes?", "Modelsmith")) EndDialog(0);
+}
+
+void MainDialog::OnMoved() { StoreViewportRect(); }
+
+void MainDialog::StoreViewportRect() { state_.viewportRect = ControlScreenRect(id::kViewport); }
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+    // The About item lives in the window's context menu, outside the viewport, where the right
+    // button orbits the camera.
+    if (Control(id::kViewport)->geometry().contains(event->pos())) return;
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("&About Modelsmith..."), this, &MainDialog::ShowAbout);
+    menu.exec(event->globalPos());
+}
+
+void MainDialog::ShowAbout() {
+    ui::DialogWindow about(AboutDialogTemplate(), this);
+    about.setWindowIcon(windowIcon());
+    auto* icon = new QLabel(&about);
+    icon->setPixmap(QPixmap(QStringLiteral(":/icons/128.png")));
+    const ui::PixelRect at = about.units().Map({12, 6, 21, 20});
+    icon->setGeometry(at.x, at.y, 32, 32);
+    about.onCommand = [&about](int id, int) {
+        if (id == kIdOk) about.done(QDialog::Accepted);
+    };
+    about.exec();
+}
+
+}  // namespace ms::app

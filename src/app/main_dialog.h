@@ -1,0 +1,50 @@
+#pragma once
+// The main window: the dialog built from the main template, its start-up, its own handlers
+// (close, Enter, move, About, the display options) and the routing of every other control to the
+// handler group that serves it.
+#include <map>
+
+#include "app/editor_state.h"
+#include "platform/ui/dialog_window.h"
+
+namespace ms::app {
+
+// A group of handlers that serves some of the window's controls.
+class CommandHandler {
+public:
+    virtual ~CommandHandler() = default;
+    virtual void OnCommand(int id, int notification) = 0;
+};
+
+class MainDialog : public ui::DialogWindow {
+    Q_OBJECT
+public:
+    explicit MainDialog(EditorState& state);
+
+    // The window start-up: device, Scene and Model set-up, icons and the first state of every
+    // control. Runs once, before the window is shown.
+    void StartUp();
+
+    // Routes the commands of `ids` to `handler` (the handler outlives the window).
+    void Route(std::initializer_list<int> ids, CommandHandler* handler);
+
+    EditorState& state() { return state_; }
+    // Draws one frame from the controls, the Scene and the Model, and presents it.
+    void DrawFrame();
+    void ShowAbout();
+
+protected:
+    void OnOk() override {}
+    void OnCancel() override;
+    void OnMoved() override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void OnCommandReceived(int id, int notification);
+    void StoreViewportRect();
+
+    EditorState& state_;
+    std::map<int, CommandHandler*> routes_;
+};
+
+}  // namespace ms::app

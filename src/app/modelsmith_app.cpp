@@ -1,0 +1,23 @@
+#include "app/modelsmith_app.h"
+
+#include <clocale>
+
+#include <QApplication>
+
+#include "app/main_dialog.h"
+
+namespace ms::app {
+
+int RunModelsmith(int argc, char** argv, Model& model) {
+    QApplication application(argc, argv);
+    // Qt sets the process locale from the environment; numbers are read and shown in the C locale.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("Modelsmith"));
+    EditorState state(model);
+    MainDialog dialog(state);
+    dialog.StartUp();
+    dialog.exec();  // the result is ignored
+    return 0;
+}
+
+}  // namespace ms::app

@@ -1,0 +1,10 @@
+#pragma once
+// The application: creates the main window, runs it modally and ends the program when it closes.
+#include "model/model.h"
+
+namespace ms::app {
+
+// Runs the editor on the process-wide Model; returns the process exit status.
+int RunModelsmith(int argc, char** argv, Model& model);
+
+}  // namespace ms::app

@@ -1,0 +1,62 @@
+#pragma once
+// What a window handler asks of the window, without Qt: controls by id, the tree, the questions
+// (file dialogs, Yes/No), the wait cursor, cursors and the cursor position. The main window
+// implements it with Qt widgets; handler tests use a fake.
+#include <optional>
+#include <string>
+
+#include "platform/ui/prompts.h"
+
+namespace ms::ui {
+
+struct ScreenRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct ScreenPoint {
+    int x = 0, y = 0;
+};
+
+using TreeItem = void*;  // null: the root
+
+class Controls {
+public:
+    virtual ~Controls() = default;
+
+    virtual void SetText(int id, const std::string& text) = 0;
+    virtual std::string Text(int id) const = 0;
+    virtual void SetCheck(int id, bool checked) = 0;
+    virtual bool IsChecked(int id) const = 0;
+    virtual void Enable(int id, bool enabled) = 0;
+    virtual bool IsEnabled(int id) const = 0;
+    // Shows icon resource `icon` on a button in place of its caption.
+    virtual void SetIconResource(int id, int icon) = 0;
+    virtual ScreenRect ControlScreenRect(int id) const = 0;
+
+    // The tree control: items carry only their label.
+    virtual void TreeClear(int id) = 0;
+    virtual TreeItem TreeAppend(int id, TreeItem parent, const std::string& label) = 0;
+    virtual std::string TreeSelectedLabel(int id) const = 0;
+
+    virtual std::optional<std::string> AskFile(const FileRequest& request) = 0;
+    virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+    // Sets the program's cursor resource `cursor` (130, 132 or 134).
+    virtual void SetCursorResource(int cursor) = 0;
+    virtual ScreenPoint CursorPos() const = 0;
+};
+
+// Shows the wait cursor for the life of the object.
+class WaitCursor {
+public:
+    explicit WaitCursor(Controls& controls) : controls_(controls) { controls_.BeginWaitCursor(); }
+    ~WaitCursor() { controls_.EndWaitCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    Controls& controls_;
+};
+
+}  // namespace ms::ui

@@ -1,0 +1,138 @@
+#include <set>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/main_dialog.h"
+#include "app/main_dialog_template.h"
+#include "platform/ui/viewport_widget.h"
+
+namespace ms::app {
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::SetPromptsForTesting(&prompts);
+        dialog.StartUp();
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    }
+    void TearDown() override { ui::SetPromptsForTesting(nullptr); }
+
+    Model model;
+    EditorState state{model};
+    MainDialog dialog{state};
+    ui::ScriptedPrompts prompts;
+};
+
+TEST_F(MainWindow, EveryControlStartsAsTheTableSays) {
+    const std::set<int> checked = {1069, 1079, 1076, 1086, 1117, 1034, 1052};
+    std::set<int> disabled;
+    for (int id = 1013; id <= 1056; ++id) disabled.insert(id);
+    for (int id = 1093; id <= 1113; ++id) disabled.insert(id);
+    const std::map<int, std::string> texts = {{1009, "0.001"}, {1068, "50.00"}, {1160, "5"}, {1131, "0.1"},
+                                              {1132, "1000"},  {1143, "0"},     {1146, "0/0"}, {1153, "NONE"}};
+    const std::set<int> iconButtons = {1082, 1083, 1084, 1085, 1086, 1087, 1088, 1089,
+                                       1090, 1091, 1093, 1094, 1095, 1096, 1097, 1098};
+    for (const ui::ControlSpec& c : MainDialogTemplate().controls) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(dialog.IsChecked(c.id), checked.count(c.id) == 1);
+        EXPECT_EQ(dialog.IsEnabled(c.id), disabled.count(c.id) == 0);
+        auto text = texts.find(c.id);
+        if (text != texts.end()) {
+            EXPECT_EQ(dialog.Text(c.id), text->second);
+        }
+        auto* button = qobject_cast<QAbstractButton*>(dialog.Control(c.id));
+        if (button && iconButtons.count(c.id)) {
+            EXPECT_FALSE(button->icon().isNull());
+        }
+    }
+    EXPECT_FLOAT_EQ(model.MaterialTolerance(), 0.001f);
+    EXPECT_EQ(dialog.windowTitle(), "Modelsmith");
+}
+
+TEST_F(MainWindow, SizeFollowsTheDialogUnitsOfTheDialogFont) {
+    EXPECT_EQ(dialog.size(), QSize(1269, 907));
+    EXPECT_EQ(dialog.Control(1178)->size(), QSize(891, 653));
+    EXPECT_EQ(dialog.Control(1178)->pos(), QPoint(378, 0));
+}
+
+TEST_F(MainWindow, ClosingAsksAndOnlyNoEnds) {
+    prompts.AnswerYesNo(true);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0], "Modelsmith: Do you want to save changes?");
+    prompts.AnswerYesNo(false);
+    dialog.close();  // the close box and Alt+F4
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), 0);
+}
+
+TEST_F(MainWindow, EnterInAnEditFieldDoesNothing) {
+    auto* edit = qobject_cast<QLineEdit*>(dialog.Control(1009));
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Enter);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_EQ(dialog.Text(1009), "0.001");
+}
+
+TEST_F(MainWindow, RadioGroupsFollowWin32Rules) {
+    QTest::mouseClick(dialog.Control(1070), Qt::LeftButton);  // "Lines"
+    EXPECT_TRUE(dialog.IsChecked(1070));
+    EXPECT_FALSE(dialog.IsChecked(1069));
+    EXPECT_TRUE(dialog.IsChecked(1086));  // other groups keep their choice
+    EXPECT_TRUE(dialog.IsChecked(1117));
+    EXPECT_TRUE(dialog.IsChecked(1034));
+    QTest::mouseClick(dialog.Control(1088), Qt::LeftButton);  // push-like "Rotate"
+    EXPECT_TRUE(dialog.IsChecked(1088));
+    EXPECT_FALSE(dialog.IsChecked(1086));
+    dialog.SetCheck(1088, false);  // a group may be left with nothing checked
+    EXPECT_FALSE(dialog.IsChecked(1086) || dialog.IsChecked(1087) || dialog.IsChecked(1088));
+}
+
+TEST_F(MainWindow, MnemonicTriggersTheButton) {
+    struct Spy : CommandHandler {
+        void OnCommand(int id, int notification) override { seen.push_back({id, notification}); }
+        std::vector<std::pair<int, int>> seen;
+    } spy;
+    dialog.Route({1120, 1121}, &spy);
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QTest::keyClick(dialog.windowHandle(), Qt::Key_X, Qt::AltModifier);
+    QTest::qWaitFor([&] { return !spy.seen.empty(); }, 1000);  // a mnemonic animates the click
+    ASSERT_EQ(spy.seen.size(), 1u);
+    EXPECT_EQ(spy.seen[0], std::make_pair(1120, 0));
+    EXPECT_EQ(qobject_cast<QPushButton*>(dialog.Control(1120))->text(), "a&X=0");
+}
+
+TEST_F(MainWindow, MovingUpdatesTheViewportRectangle) {
+    dialog.move(40, 30);
+    QApplication::processEvents();
+    const ui::ScreenRect r = state.viewportRect;
+    const QPoint corner = dialog.Control(1178)->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(r.left, corner.x());
+    EXPECT_EQ(r.top, corner.y());
+    EXPECT_EQ(r.right - r.left, 891);
+    EXPECT_EQ(r.bottom - r.top, 653);
+}
+
+TEST_F(MainWindow, RepaintShowsTheLastPictureWithoutDrawing) {
+    auto* viewport = dialog.Viewport(1178);
+    std::vector<std::uint32_t> pixels(4 * 3, 0xff102030u);
+    viewport->ShowPicture(pixels.data(), 4, 3, 16);
+    const int painted = viewport->paintCount();
+    viewport->repaint();
+    EXPECT_EQ(viewport->paintCount(), painted + 1);
+    EXPECT_EQ(viewport->picture().pixel(1, 1), 0xff102030u);
+}
+
+}  // namespace
+}  // namespace ms::app
