@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <vector>
+#include <unistd.h>
 
 #include "model/model.h"
 #include "support/memory_counter.h"
@@ -85,6 +86,21 @@ void BM_PlainWrite(benchmark::State& state) {
     std::remove(path.c_str());
 }
 
+// The same write made durable, as a save is: flushed to the disk before it counts as done.
+void BM_PlainWriteSynced(benchmark::State& state) {
+    std::vector<char> buffer(FileSize(), 1);
+    std::string path = TempPath("plain-synced.out");
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        benchmark::DoNotOptimize(std::fwrite(buffer.data(), 1, buffer.size(), f));
+        std::fflush(f);
+        ::fsync(::fileno(f));
+        std::fclose(f);
+    }
+    state.SetBytesProcessed(state.iterations() * FileSize());
+    std::remove(path.c_str());
+}
+
 void BM_SaveGmf(benchmark::State& state) {
     ms::Model model;
     if (!model.LoadGmf(SourceFile())) state.SkipWithError("load failed");
@@ -98,6 +114,7 @@ void BM_SaveGmf(benchmark::State& state) {
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadGmf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainWriteSynced)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveGmf)->Unit(benchmark::kMillisecond);
 
 }  // namespace
