@@ -105,7 +105,7 @@ Status AtomicFileWriter::Open(const std::string& path) {
 }
 
 void AtomicFileWriter::WriteBytes(const void* data, std::size_t count) {
-    if (failed_ || !file_) return;
+    if (failed_ || !file_ || count == 0) return;
     if (written_ + count > failAfter_) {
         failed_ = true;
         error_ = "no space left on device";
