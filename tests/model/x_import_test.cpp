@@ -483,11 +483,13 @@ TEST(XImport, ImportedModelSurvivesAGmfRoundTrip) {
 
 TEST(XImport, EveryPrefixOfAFileLoadsOrIsRejectedCleanly) {
     TempDir dir;
+    test::WriteFileText(dir.Path("whole.x"), kSmallFile);
     for (std::size_t length = 0; length <= kSmallFile.size(); ++length) {
         Model m;
-        ASSERT_TRUE(LoadText(m, kSmallFile));
+        ASSERT_TRUE(m.LoadX(dir.Path("whole.x")));
         const std::string before = Dump(m);
-        if (!LoadText(m, kSmallFile.substr(0, length))) {
+        test::WriteFileText(dir.Path("prefix.x"), kSmallFile.substr(0, length));
+        if (!m.LoadX(dir.Path("prefix.x"))) {
             ASSERT_EQ(Dump(m), before) << length;
             continue;
         }
