@@ -28,7 +28,11 @@ ImageFormat DetectImageFormat(std::span<const std::uint8_t> bytes) {
 }
 
 Status DecodeImage(std::span<const std::uint8_t> bytes, Image& out) {
-    return DecodeImageAs(DetectImageFormat(bytes), bytes, out);
+    const ImageFormat format = DetectImageFormat(bytes);
+    Status s = DecodeImageAs(format, bytes, out);
+    // TGA is only the guess for bytes without a signature; say so, as they may be no image at all.
+    if (!s && format == ImageFormat::Tga) return Status::Error("no BMP, DDS, PNG or JPEG signature; as " + s.message());
+    return s;
 }
 
 Status DecodeImageAs(ImageFormat format, std::span<const std::uint8_t> bytes, Image& out) {
