@@ -1,8 +1,8 @@
 // BMP: a 14-byte file header, an info header of 40 bytes or more (the later, longer versions
 // only add fields after the first 40), a palette of B,G,R,x entries for 1, 4 and 8 bits per
 // pixel or the channel masks, then rows padded to 4 bytes, bottom row first unless the height is
-// negative. Uncompressed (BI_RGB) and masked (BI_BITFIELDS, BI_ALPHABITFIELDS) pixels are read;
-// run-length and embedded JPEG/PNG compression are refused.
+// negative. Uncompressed (BI_RGB), masked (BI_BITFIELDS, BI_ALPHABITFIELDS) and run-length
+// (BI_RLE8, BI_RLE4) pixels are read; embedded JPEG and PNG are refused.
 #include <cstdlib>
 
 #include "platform/image/image_internal.h"
@@ -54,7 +54,12 @@ Status CheckEncoding(const BmpInfo& info) {
             if (bits == 16 || bits == 32) return Status::Ok();
             return Fail(kBmp, "bit-field masks with " + std::to_string(bits) + " bits per pixel");
         case kBiRle8:
-        case kBiRle4: return Fail(kBmp, "run-length compressed bitmaps are not supported");
+        case kBiRle4:
+            if (bits != (info.compression == kBiRle8 ? 8 : 4))
+                return Fail(kBmp, "run-length compression " + std::to_string(info.compression) + " with " +
+                                      std::to_string(bits) + " bits per pixel");
+            if (info.topDown) return Fail(kBmp, "a top-down bitmap cannot be run-length compressed");
+            return Status::Ok();
         default: return Fail(kBmp, "compression " + std::to_string(info.compression) + At(30) + " is not supported");
     }
 }
@@ -114,6 +119,71 @@ void DecodeDirectRow(const std::uint8_t* row, int bytesPerPixel, std::uint32_t* 
     }
 }
 
+// Run-length data, bottom row first: a count and an index make a run (in RLE4 the index byte
+// holds two alternating 4-bit indices); a zero count is an escape: 0 ends the row, 1 ends the
+// bitmap, 2 moves right and up by the next two bytes, 3 or more is that many literal indices
+// padded to an even number of bytes. Texels that no run covers are opaque black; those that
+// runs put outside the image are dropped, as some writers encode each row with its padding.
+// Data that stops before the end-of-bitmap mark is truncated.
+class RleDecoder {
+public:
+    RleDecoder(Bytes b, const BmpInfo& info, const std::uint32_t (&palette)[256], ImageLevel& out)
+        : b_(b), four_(info.compression == kBiRle4), palette_(palette), out_(out), at_(info.dataOffset) {}
+
+    Status Run() {
+        for (std::uint32_t& texel : out_.pixels) texel = 0xFF000000;
+        while (true) {
+            if (at_ + 2 > b_.size()) return Fail(kBmp, "run-length data ends" + At(at_) + " before the end-of-bitmap mark");
+            const std::size_t packet = at_;
+            const std::uint8_t count = b_[at_], value = b_[at_ + 1];
+            at_ += 2;
+            if (count > 0) {
+                for (int i = 0; i < count; ++i) Put(four_ ? (i % 2 ? value & 15 : value >> 4) : value);
+            } else if (value == 0) {
+                x_ = 0;
+                ++y_;
+            } else if (value == 1) {
+                return Status::Ok();
+            } else if (value == 2) {
+                if (Status s = Move(packet); !s) return s;
+            } else if (Status s = Literal(packet, value); !s) {
+                return s;
+            }
+        }
+    }
+
+private:
+    void Put(std::uint32_t index) {
+        if (x_ < out_.width && y_ < out_.height)
+            out_.pixels[static_cast<std::size_t>(out_.height - 1 - y_) * out_.width + x_] = palette_[index];
+        ++x_;
+    }
+
+    Status Move(std::size_t packet) {
+        if (at_ + 2 > b_.size()) return Fail(kBmp, "run-length move" + At(packet) + " is truncated");
+        x_ += b_[at_];
+        y_ += b_[at_ + 1];
+        at_ += 2;
+        return Status::Ok();
+    }
+
+    Status Literal(std::size_t packet, int count) {
+        const std::size_t bytes = four_ ? (count + 1) / 2 : count;
+        if (at_ + bytes + bytes % 2 > b_.size()) return Fail(kBmp, "run-length literal" + At(packet) + " is truncated");
+        for (int i = 0; i < count; ++i) Put(four_ ? (b_[at_ + i / 2] >> (i % 2 ? 0 : 4)) & 15 : b_[at_ + i]);
+        at_ += bytes + bytes % 2;
+        return Status::Ok();
+    }
+
+    Bytes b_;
+    bool four_;
+    const std::uint32_t (&palette_)[256];
+    ImageLevel& out_;
+    std::size_t at_;
+    std::int64_t x_ = 0;
+    std::int64_t y_ = 0;
+};
+
 }  // namespace
 
 Status DecodeBmp(Bytes b, Image& out) {
@@ -130,15 +200,19 @@ Status DecodeBmp(Bytes b, Image& out) {
     } else if (bits == 16 || (bits == 32 && info.compression != kBiRgb)) {
         if (Status s = ReadMasks(b, info, masks); !s) return s;
     }
-    const std::uint64_t stride = ((static_cast<std::uint64_t>(info.width) * bits + 31) / 32) * 4;
     if (info.dataOffset < kFileHeader + info.infoSize)
         return Fail(kBmp, "pixel data offset " + std::to_string(info.dataOffset) + At(10) + " lies inside the headers");
+    const auto width = static_cast<std::int32_t>(info.width);
+    const auto height = static_cast<std::int32_t>(info.height);
+    if (info.compression == kBiRle8 || info.compression == kBiRle4) {
+        Allocate(out, width, height);
+        return RleDecoder(b, info, palette, out).Run();
+    }
+    const std::uint64_t stride = ((static_cast<std::uint64_t>(info.width) * bits + 31) / 32) * 4;
     if (info.dataOffset + stride * info.height > b.size())
         return Fail(kBmp, std::to_string(info.height) + " rows of " + std::to_string(stride) + " bytes" +
                               At(info.dataOffset) + " run past the end of the file (" + std::to_string(b.size()) +
                               " bytes)");
-    const auto width = static_cast<std::int32_t>(info.width);
-    const auto height = static_cast<std::int32_t>(info.height);
     Allocate(out, width, height);
     for (std::int32_t r = 0; r < height; ++r) {
         const std::uint8_t* row = b.data() + info.dataOffset + stride * r;

@@ -98,6 +98,30 @@ TEST(Bmp, RowsArePaddedToFourBytes) {
     }
 }
 
+// A 4 x 3 bitmap of palette indices as BI_RLE8 or BI_RLE4 data (given as one "row").
+ByteVector Rle(std::uint32_t compression, std::uint16_t bits, std::int32_t height, ByteVector data) {
+    return MakeBmp({.width = 4, .height = height, .bits = bits, .compression = compression, .colorsUsed = 4,
+                    .palette = {0x000010, kP0, kP1, 0x303030}, .rows = {data}});
+}
+
+TEST(Bmp, RunLengthRunsLiteralsMovesAndRowEnds) {
+    constexpr std::uint32_t kK = 0xFF000000, k3 = 0xFF303030;
+    // Bottom row: runs of 1 1 and 2 2. Middle: literal 3 1 2 (padded) and a run of 3. Top: a move
+    // past two texels, then a run of 1 1, then the end of the bitmap.
+    const ByteVector rle8 = {2, 1, 2, 2, 0, 0, 0, 3, 3, 1, 2, 0, 1, 3, 0, 0, 0, 2, 2, 0, 2, 1, 0, 1};
+    EXPECT_EQ(test::DecodeOrFail(Rle(1, 8, 3, rle8)).pixels,
+              (std::vector<std::uint32_t>{kK, kK, kA, kA, k3, kA, kB, k3, kA, kA, kB, kB}));
+    // Bottom row: a run of four alternating 1 and 2. Top row: literal 3 1 2, a run of 3.
+    const ByteVector rle4 = {4, 0x12, 0, 0, 0, 3, 0x31, 0x20, 1, 0x30, 0, 1};
+    EXPECT_EQ(test::DecodeOrFail(Rle(2, 4, 2, rle4)).pixels,
+              (std::vector<std::uint32_t>{k3, kA, kB, k3, kA, kB, kA, kB}));
+    // Texels put past the row end or above the top are dropped, not wrapped: a run of 6; a run of
+    // 2 then a literal of 3; rows and a move beyond the image.
+    const ByteVector outside = {6, 1, 0, 0, 2, 2, 0, 3, 2, 2, 3, 0, 0, 0, 0, 0, 0, 2, 9, 9, 5, 3, 0, 1};
+    EXPECT_EQ(test::DecodeOrFail(Rle(1, 8, 3, outside)).pixels,
+              (std::vector<std::uint32_t>{kK, kK, kK, kK, kB, kB, kB, kB, kA, kA, kA, kA}));
+}
+
 TEST(Bmp, MalformedFilesAreRefusedWithTheirReason) {
     const ByteVector good = MakeBmp({.rows = {ByteVector(6, 0), ByteVector(6, 0)}});
     auto patched = [&](std::size_t at, std::uint32_t value) {
@@ -111,7 +135,11 @@ TEST(Bmp, MalformedFilesAreRefusedWithTheirReason) {
         const char* reason;
     };
     const Case cases[] = {
-        {"run-length", MakeBmp({.bits = 8, .compression = 1, .palette = {0}, .rows = {{0}, {0}}}), "run-length"},
+        {"run-length top-down", Rle(1, 8, -3, {0, 1}), "top-down"},
+        {"run-length of the other depth", Rle(2, 8, 3, {0, 1}), "run-length compression 2 with 8 bits"},
+        {"run-length without its end", Rle(1, 8, 3, {4, 1}), "data ends at offset 74 before the end-of-bitmap mark"},
+        {"run-length literal cut short", Rle(1, 8, 3, {0, 3, 1, 1}), "literal at offset 70 is truncated"},
+        {"embedded PNG", patched(30, 5), "compression 5"},
         {"core header", patched(14, 12), "OS/2"},
         {"short info header", patched(14, 39), "below 40"},
         {"2 bits", MakeBmp({.bits = 2, .palette = {0, 0, 0, 0}, .rows = {{0}, {0}}}), "2 bits per pixel"},

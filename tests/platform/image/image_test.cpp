@@ -35,6 +35,9 @@ std::vector<Fixture> Fixtures() {
         {"BMP 8 bits", ImageFormat::Bmp, test::MakeBmp({.width = 3, .bits = 8, .colorsUsed = 2, .palette = {1, 2}, .rows = {{0, 1, 0}, {1, 1, 0}}})},
         {"BMP 16 bits with masks", ImageFormat::Bmp,
          test::MakeBmp({.bits = 16, .compression = 3, .masks = {0xF800, 0x7E0, 0x1F}, .rows = {{1, 2, 3, 4}, {5, 6, 7, 8}}})},
+        {"BMP run-length", ImageFormat::Bmp,
+         test::MakeBmp({.width = 4, .height = 2, .bits = 4, .compression = 2, .colorsUsed = 3, .palette = {1, 2, 3},
+                        .rows = {{4, 0x12, 0, 0, 0, 3, 0x31, 0x20, 1, 0x30, 0, 1}}})},
         {"TGA raw", ImageFormat::Tga, test::MakeTga({.data = ByteVector(12, 0x33)})},
         {"TGA run-length colour map", ImageFormat::Tga,
          test::MakeTga({.imageType = 9, .mapType = 1, .mapLength = 2, .mapBits = 24, .bits = 8, .id = {7},
@@ -68,7 +71,7 @@ TEST(DecodeImage, TheContentChoosesTheDecoder) {
     TempDir dir;
     const std::vector<Fixture> fixtures = Fixtures();
     const std::string misnamed = dir.Path("really-a-png.bmp");
-    test::WriteFileBytes(misnamed, fixtures[7].bytes);
+    test::WriteFileBytes(misnamed, fixtures[8].bytes);
     Image image;
     ASSERT_TRUE(DecodeImageFile(misnamed, image)) << "the extension must not matter";
     EXPECT_EQ(image.width, 3);
