@@ -1,20 +1,34 @@
 #pragma once
 // The Direct3D 8 interfaces that the program uses, implemented by our software device.
+#include "platform/d3d8/d3d8states.h"
 #include "platform/d3d8/d3d8types.h"
 
-// A reference-counted texture object. Created by D3DXCreateTextureFromFileA; owners call
-// Release() once when they drop it.
+// A reference-counted texture object. Created by D3DXCreateTextureFromFileA or
+// IDirect3DDevice8::CreateTexture; owners call Release() once when they drop it.
 class IDirect3DTexture8 {
 public:
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
+
+    // Level access, implemented by the device's textures (the defaults refuse, so that stand-ins
+    // in tests need only the reference counting).
+    virtual DWORD GetLevelCount() { return 0; }
+    virtual HRESULT GetLevelDesc(UINT /*level*/, D3DSURFACE_DESC* /*desc*/) { return D3DERR_INVALIDCALL; }
+    // Gives the pixels of a level: rows top first, Pitch bytes apart, in the texture's format.
+    // `rect` null locks the whole level; a level can be locked once at a time.
+    virtual HRESULT LockRect(UINT /*level*/, D3DLOCKED_RECT* /*locked*/, const RECT* /*rect*/,
+                             DWORD /*flags*/) {
+        return D3DERR_INVALIDCALL;
+    }
+    virtual HRESULT UnlockRect(UINT /*level*/) { return D3DERR_INVALIDCALL; }
 
 protected:
     virtual ~IDirect3DTexture8() = default;
 };
 
 // The device: the fixed-function Direct3D 8 subset that the program draws with. Calls return
-// D3D_OK or a negative error; like Direct3D, a refused call changes nothing.
+// D3D_OK or a negative error; like Direct3D, a refused call changes nothing. Draw calls are
+// accepted between BeginScene and EndScene only.
 class IDirect3DDevice8 {
 public:
     virtual ULONG AddRef() = 0;
@@ -67,6 +81,30 @@ protected:
     virtual ~IDirect3DDevice8() = default;
 };
 
+// The Direct3D object: the adapter and device creation.
+class IDirect3D8 {
+public:
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+
+    // The display mode of the adapter (only D3DADAPTER_DEFAULT exists).
+    virtual HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) = 0;
+    // Creates a device that draws for `focusWindow` (or params->hDeviceWindow when set). Device
+    // types HAL, REF and SW are all served by the software device; exactly one of the
+    // SOFTWARE/HARDWARE/MIXED vertex processing flags must be given. The presentation parameters
+    // must be windowed; a zero back-buffer size takes the window's client size, which is written
+    // back into *params as Direct3D does. *device gets one reference.
+    virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
+                                 D3DPRESENT_PARAMETERS* params, IDirect3DDevice8** device) = 0;
+
+protected:
+    virtual ~IDirect3D8() = default;
+};
+
+// The Direct3D object for SDK version 220 (D3D_SDK_VERSION), with one reference; null for any
+// other version.
+IDirect3D8* Direct3DCreate8(UINT sdkVersion);
+
 #include <memory>
 
 // Owns one reference to a texture object.
@@ -76,3 +114,15 @@ struct TextureRelease {
     }
 };
 using TexturePtr = std::unique_ptr<IDirect3DTexture8, TextureRelease>;
+
+// Owns one reference to a device or a Direct3D object.
+struct DeviceRelease {
+    void operator()(IDirect3DDevice8* device) const {
+        if (device) device->Release();
+    }
+    void operator()(IDirect3D8* d3d) const {
+        if (d3d) d3d->Release();
+    }
+};
+using DevicePtr = std::unique_ptr<IDirect3DDevice8, DeviceRelease>;
+using Direct3DPtr = std::unique_ptr<IDirect3D8, DeviceRelease>;

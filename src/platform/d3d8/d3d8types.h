@@ -14,6 +14,8 @@ constexpr HRESULT D3D_OK = 0;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 constexpr HRESULT D3DERR_INVALIDCALL = static_cast<HRESULT>(0x8876086Cu);
+constexpr HRESULT D3DERR_NOTAVAILABLE = static_cast<HRESULT>(0x8876086Au);
+constexpr HRESULT D3DERR_OUTOFVIDEOMEMORY = static_cast<HRESULT>(0x8876017Cu);
 constexpr HRESULT D3DXERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59u);
 
 inline bool FAILED(HRESULT hr) { return hr < 0; }
@@ -83,7 +85,17 @@ enum D3DTRANSFORMSTATETYPE : std::int32_t {
     D3DTS_VIEW = 2,
     D3DTS_PROJECTION = 3,
     D3DTS_TEXTURE0 = 16,
+    D3DTS_TEXTURE1 = 17,
+    D3DTS_TEXTURE2 = 18,
+    D3DTS_TEXTURE3 = 19,
+    D3DTS_TEXTURE4 = 20,
+    D3DTS_TEXTURE5 = 21,
+    D3DTS_TEXTURE6 = 22,
+    D3DTS_TEXTURE7 = 23,
     D3DTS_WORLD = 256,
+    D3DTS_WORLD1 = 257,
+    D3DTS_WORLD2 = 258,
+    D3DTS_WORLD3 = 259,
 };
 // World matrix n, 0 to 255; blend matrices of indexed vertex blending are addressed this way.
 constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLDMATRIX(int n) {
@@ -107,8 +119,60 @@ struct D3DVIEWPORT8 {
     float MinZ, MaxZ;
 };
 
+struct RECT {
+    std::int32_t left, top, right, bottom;
+};
+
+// The window a device presents into. Ours is not a Win32 window but the client area the device
+// draws for: the editor's viewport widget or an off-screen target (platform/d3d8/present_target.h).
+namespace ms {
+class DevicePresentTarget;
+}
+using HWND = ms::DevicePresentTarget*;
+
+struct D3DDISPLAYMODE {
+    UINT Width;
+    UINT Height;
+    UINT RefreshRate;
+    D3DFORMAT Format;
+};
+
+struct D3DPRESENT_PARAMETERS {
+    UINT BackBufferWidth;   // 0: the client width of the device window
+    UINT BackBufferHeight;  // 0: the client height of the device window
+    D3DFORMAT BackBufferFormat;
+    UINT BackBufferCount;
+    DWORD MultiSampleType;
+    DWORD SwapEffect;
+    HWND hDeviceWindow;  // null: the focus window given to CreateDevice
+    BOOL Windowed;
+    BOOL EnableAutoDepthStencil;
+    D3DFORMAT AutoDepthStencilFormat;
+    DWORD Flags;
+    UINT FullScreen_RefreshRateInHz;
+    UINT FullScreen_PresentationInterval;
+};
+
+struct D3DLOCKED_RECT {
+    std::int32_t Pitch;  // bytes from one row to the next
+    void* pBits;
+};
+
+struct D3DSURFACE_DESC {
+    D3DFORMAT Format;
+    DWORD Type;  // D3DRTYPE_SURFACE
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;  // bytes
+    DWORD MultiSampleType;
+    UINT Width;
+    UINT Height;
+};
+
 static_assert(sizeof(D3DCOLORVALUE) == 16);
 static_assert(sizeof(D3DVECTOR) == 12);
 static_assert(sizeof(D3DMATRIX) == 64);
 static_assert(sizeof(D3DMATERIAL8) == 68);
 static_assert(sizeof(D3DLIGHT8) == 104);
+static_assert(sizeof(D3DVIEWPORT8) == 24);
+static_assert(sizeof(void*) != 8 || sizeof(D3DPRESENT_PARAMETERS) == 56);

@@ -1,0 +1,128 @@
+#pragma once
+// The software Direct3D 8 device: the state of the fixed-function pipeline, the back buffer and
+// depth-stencil buffer, and the calls of IDirect3DDevice8 over the pipeline stages.
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "platform/d3d8/d3d8.h"
+#include "platform/d3d8/fvf.h"
+#include "platform/d3d8/pixel_pipeline.h"
+#include "platform/d3d8/present_target.h"
+#include "platform/d3d8/primitives.h"
+#include "platform/d3d8/states.h"
+#include "platform/d3d8/texture.h"
+#include "platform/d3d8/vertex_pipeline.h"
+
+namespace ms {
+
+struct DeviceConfig {
+    DevicePresentTarget* target = nullptr;  // where Present shows the back buffer
+    int width = 0, height = 0;              // back buffer, 1..16384 each
+    D3DFORMAT backBufferFormat = D3DFMT_X8R8G8B8;  // X8R8G8B8 or A8R8G8B8
+    D3DFORMAT depthFormat = D3DFMT_UNKNOWN;        // UNKNOWN: none; D24S8, D24X8 or D16
+};
+
+class SoftwareDevice final : public IDirect3DDevice8 {
+public:
+    static constexpr int kMaxSide = 16384;
+    // Refused: no target, a size out of range, unsupported formats.
+    static HRESULT Create(const DeviceConfig& config, SoftwareDevice** device);
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Present(const void* sourceRect, const void* destRect, void* windowOverride,
+                    const void* dirtyRegion) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+    HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
+    HRESULT GetViewport(D3DVIEWPORT8* viewport) override;
+    // Any Direct3D 8 render state number is kept; numbers that are not D3D8 states are refused.
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+    HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+    // Only textures made by this implementation can be bound.
+    HRESULT SetTexture(DWORD stage, IDirect3DTexture8* texture) override;
+    HRESULT SetMaterial(const D3DMATERIAL8* material) override;
+    HRESULT GetMaterial(D3DMATERIAL8* material) override;
+    HRESULT SetLight(DWORD index, const D3DLIGHT8* light) override;
+    HRESULT GetLight(DWORD index, D3DLIGHT8* light) override;
+    // Enabling a light that was never set gives it the default light (white, directional, along +z).
+    HRESULT LightEnable(DWORD index, BOOL enable) override;
+    HRESULT GetLightEnable(DWORD index, BOOL* enable) override;
+    HRESULT SetVertexShader(DWORD fvf) override;
+    HRESULT GetVertexShader(DWORD* fvf) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) override;
+    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount, UINT primitiveCount,
+                                   const void* indexData, D3DFORMAT indexFormat, const void* vertexData,
+                                   UINT stride) override;
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IDirect3DTexture8** texture) override;
+
+    // The buffers, for tests and tools: back-buffer pixels 0xAARRGGBB and depth-stencil words
+    // (24-bit depth << 8 | stencil), width() per row.
+    int width() const { return config_.width; }
+    int height() const { return config_.height; }
+    const std::uint32_t* backBuffer() const { return color_.data(); }
+    std::uint32_t Pixel(int x, int y) const { return color_[Offset(x, y)]; }
+    std::uint32_t DepthStencil(int x, int y) const { return depthStencil_.empty() ? 0 : depthStencil_[Offset(x, y)]; }
+
+    // The largest primitive count of one draw call.
+    static constexpr UINT kMaxPrimitives = 0xFFFFF;
+
+private:
+    explicit SoftwareDevice(const DeviceConfig& config);
+    ~SoftwareDevice() override;
+
+    struct LightSlot {
+        D3DLIGHT8 light;
+        bool enabled;
+    };
+    struct DrawState;
+
+    std::size_t Offset(int x, int y) const {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(config_.width) + static_cast<std::size_t>(x);
+    }
+    bool HasStencil() const { return config_.depthFormat == D3DFMT_D24S8; }
+    D3DMATRIX* TransformSlot(D3DTRANSFORMSTATETYPE state);
+    HRESULT CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) const;
+    void PrepareDraw(DrawState* draw);
+    void PrepareStages(DrawState* draw);
+    void PrepareVertexStage(DrawState* draw);
+    void PreparePixelStage(DrawState* draw);
+    void PrepareLights();
+    void ClearRect(int x0, int y0, int x1, int y1, DWORD flags, std::uint32_t color, std::uint32_t depthStencil);
+
+    std::atomic<ULONG> refs_{1};
+    DeviceConfig config_;
+    std::vector<std::uint32_t> color_;
+    std::vector<std::uint32_t> depthStencil_;
+    bool inScene_ = false;
+
+    DWORD renderStates_[kRenderStateCount] = {};
+    DWORD stageStates_[kTextureStageCount][kStageStateCount] = {};
+    D3DMATRIX view_, projection_;
+    D3DMATRIX textureTransforms_[8];
+    D3DMATRIX world_[256];
+    D3DVIEWPORT8 viewport_{};
+    D3DMATERIAL8 material_{};
+    std::map<DWORD, LightSlot> lights_;
+    Texture* textures_[kTextureStageCount] = {};
+    FvfLayout layout_;
+
+    // Scratch of the draw calls, kept between calls so that drawing does not allocate.
+    std::vector<OutVertex> vertices_;
+    std::vector<LightSetup> lightSetups_;
+    MatrixPalette palette_;
+};
+
+// Makes the Direct3D object of the software device.
+IDirect3D8* CreateSoftwareDirect3D();
+
+}  // namespace ms

@@ -1,0 +1,78 @@
+#pragma once
+// The pixel stage: texture stages, specular add, fog, alpha test, stencil and depth tests,
+// blending and the colour write mask, over one span of a primitive.
+#include <cstdint>
+
+#include "platform/d3d8/pipeline.h"
+#include "platform/d3d8/texture.h"
+
+namespace ms {
+
+// The render targets: 0xAARRGGBB colour and depth-stencil words (depth in the high 24 bits,
+// stencil in the low 8), both `pitch` pixels per row.
+struct Framebuffer {
+    std::uint32_t* color = nullptr;
+    std::uint32_t* depthStencil = nullptr;  // null without a depth buffer
+    int width = 0, height = 0, pitch = 0;
+    bool destAlpha = false;  // the colour format keeps alpha (A8R8G8B8); else alpha reads as 1
+    bool hasStencil = false;
+};
+
+struct StageSetup {
+    DWORD colorOp, alphaOp;
+    DWORD colorArg[3], alphaArg[3];  // ARG0, ARG1, ARG2
+    bool toTemp = false;             // RESULTARG is TEMP
+    bool hasTexture = false;
+    bool projected = false;
+    int coordAttr = -1;
+    Sampler sampler;
+};
+
+enum class FogMode : std::uint8_t { kNone, kVertex, kTable };
+
+// Everything the pixel stage reads, resolved once per draw.
+struct PixelSetup {
+    Framebuffer fb;
+    int stageCount = 0;  // stages before the first one that ends the cascade
+    StageSetup stages[8];
+    Color4 textureFactor{1, 1, 1, 1};
+    int specularAttr = -1;
+    bool addSpecular = false;  // SPECULARENABLE: specular colour added after the stages
+    bool flatColors = false;   // flat shading (colours come constant from the rasterizer)
+
+    FogMode fog = FogMode::kNone;
+    Color4 fogColor{};
+    DWORD fogTableMode = 0;
+    float fogStart = 0.0f, fogEnd = 1.0f, fogDensity = 1.0f;
+
+    bool alphaTest = false;
+    DWORD alphaFunc = 8;
+    std::uint32_t alphaRef = 0;
+
+    bool depthTest = false, depthWrite = false;
+    DWORD depthFunc = 4;
+    std::int32_t depthBias = 0;  // in units of the 24-bit depth, subtracted
+
+    bool stencil = false;
+    DWORD stencilFunc = 8, stencilFail = 1, stencilZFail = 1, stencilPass = 1;
+    std::uint32_t stencilRef = 0, stencilMask = 0xFF, stencilWriteMask = 0xFF;
+
+    bool blend = false;
+    DWORD srcBlend = 2, destBlend = 1, blendOp = 1;
+    std::uint32_t writeMask = 0xFFFFFFFF;  // bytes of the colour word that are written
+    // False when no colour can change (nothing written, no alpha test): only depth and stencil
+    // are updated.
+    bool shade = true;
+};
+
+// Shades pixels x0..x1 (inclusive) of row y, all inside the framebuffer, from the planes.
+void ShadeSpan(const PixelSetup& setup, int y, int x0, int x1, const Interpolants& planes);
+
+// Direct3D comparison `func` of a new value against a stored one (D3DCMP_*; unknown: always).
+bool Compare(DWORD func, std::uint32_t value, std::uint32_t stored);
+// Stencil operation `op` on an 8-bit value.
+std::uint32_t StencilOp(DWORD op, std::uint32_t value, std::uint32_t ref);
+// The blend of a source and a destination colour, both in [0, 1].
+Color4 BlendColors(DWORD srcBlend, DWORD destBlend, DWORD blendOp, const Color4& src, const Color4& dest);
+
+}  // namespace ms

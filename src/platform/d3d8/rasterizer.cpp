@@ -1,0 +1,227 @@
+#include "platform/d3d8/rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+#include "platform/d3d8/d3d8states.h"
+
+namespace ms {
+namespace {
+
+constexpr float kSubpixels = 256.0f;  // positions snap to 1/256 pixel
+
+// floor(n / 256) and ceil(n / 256) of a fixed-point coordinate, in pixels.
+inline std::int64_t FloorPixel(std::int64_t n) { return n >> 8; }
+inline std::int64_t CeilPixel(std::int64_t n) { return -((-n) >> 8); }
+
+inline int FloorToInt(float f, int lo, int hi) {
+    const float g = std::floor(f);
+    if (!(g >= static_cast<float>(lo))) return lo;
+    if (g > static_cast<float>(hi)) return hi;
+    return static_cast<int>(g);
+}
+
+// Colours that flat shading takes from the provoking vertex: diffuse rgba, specular rgb.
+template <typename F>
+void ForFlatAttributes(const RasterSetup& rs, F&& f) {
+    for (int k = 0; k < 4; ++k) f(k);
+    if (rs.specularAttr >= 0)
+        for (int k = 0; k < 3; ++k) f(rs.specularAttr + k);
+}
+
+// The planes through three snapped screen positions.
+void MakeTrianglePlanes(const RasterSetup& rs, const OutVertex* const v[3], const float fx[3], const float fy[3],
+                        const float* flat, Interpolants* p) {
+    const float ex1 = fx[1] - fx[0], ey1 = fy[1] - fy[0], ex2 = fx[2] - fx[0], ey2 = fy[2] - fy[0];
+    const float inv = 1.0f / (ex1 * ey2 - ex2 * ey1);
+    auto plane = [&](float q0, float q1, float q2, float* value, float* dx, float* dy) {
+        const float d1 = q1 - q0, d2 = q2 - q0;
+        *value = q0;
+        *dx = (d1 * ey2 - d2 * ey1) * inv;
+        *dy = (d2 * ex1 - d1 * ex2) * inv;
+    };
+    p->ox = fx[0];
+    p->oy = fy[0];
+    {
+        const double dex1 = ex1, dey1 = ey1, dex2 = ex2, dey2 = ey2;
+        const double dinv = 1.0 / (dex1 * dey2 - dex2 * dey1);
+        const double d1 = static_cast<double>(v[1]->sz) - v[0]->sz, d2 = static_cast<double>(v[2]->sz) - v[0]->sz;
+        p->z = v[0]->sz;
+        p->dzdx = (d1 * dey2 - d2 * dey1) * dinv;
+        p->dzdy = (d2 * dex1 - d1 * dex2) * dinv;
+    }
+    plane(v[0]->rhw, v[1]->rhw, v[2]->rhw, &p->rhw, &p->drhwdx, &p->drhwdy);
+    p->count = rs.attrCount;
+    for (int k = 0; k < rs.attrCount; ++k)
+        plane(v[0]->attr[k] * v[0]->rhw, v[1]->attr[k] * v[1]->rhw, v[2]->attr[k] * v[2]->rhw, &p->a[k], &p->adx[k],
+              &p->ady[k]);
+    if (rs.flat) {
+        // value * rhw over value * rhw: constant up to rounding.
+        ForFlatAttributes(rs, [&](int k) {
+            p->a[k] = flat[k] * p->rhw;
+            p->adx[k] = flat[k] * p->drhwdx;
+            p->ady[k] = flat[k] * p->drhwdy;
+        });
+    }
+}
+
+// An edge function E(px, py) = A px + B py + C (in 1/65536 pixel^2) that is positive inside;
+// `bias` is 1 for edges that own no pixel centres lying exactly on them.
+struct Edge {
+    std::int64_t a, b, row;  // row: B py + C at the current row
+    std::int64_t bias;
+};
+
+Edge MakeEdge(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb, int firstRow) {
+    const std::int64_t dx = xb - xa, dy = yb - ya;
+    Edge e;
+    e.a = -dy * 256;
+    e.b = dx * 256;
+    e.row = e.b * firstRow + (dy * xa - dx * ya);
+    // Top-left rule for a clockwise triangle (y down): an edge going up is a left edge, a
+    // horizontal edge going right is a top edge.
+    const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+    e.bias = topLeft ? 0 : 1;
+    return e;
+}
+
+}  // namespace
+
+float ScreenArea(const OutVertex& a, const OutVertex& b, const OutVertex& c) {
+    return (b.sx - a.sx) * (c.sy - a.sy) - (c.sx - a.sx) * (b.sy - a.sy);
+}
+
+void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex& vb, const OutVertex& vc,
+                    const float* flat) {
+    const OutVertex* v[3] = {&va, &vb, &vc};
+    std::int64_t x[3], y[3];
+    for (int i = 0; i < 3; ++i) {
+        x[i] = std::lrint(v[i]->sx * kSubpixels);
+        y[i] = std::lrint(v[i]->sy * kSubpixels);
+    }
+    std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    if (area == 0) return;
+    // Clockwise on the screen (area > 0) is the front face.
+    if (area > 0 ? rs.cullMode == D3DCULL_CW : rs.cullMode == D3DCULL_CCW) return;
+    if (area < 0) {
+        std::swap(v[1], v[2]);
+        std::swap(x[1], x[2]);
+        std::swap(y[1], y[2]);
+    }
+    const int xmin = static_cast<int>(std::max<std::int64_t>(rs.left, CeilPixel(std::min({x[0], x[1], x[2]}))));
+    const int xmax = static_cast<int>(std::min<std::int64_t>(rs.right - 1, FloorPixel(std::max({x[0], x[1], x[2]}))));
+    const int ymin = static_cast<int>(std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]}))));
+    const int ymax = static_cast<int>(std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]}))));
+    if (xmin > xmax || ymin > ymax) return;
+
+    Edge edges[3];
+    for (int i = 0; i < 3; ++i) edges[i] = MakeEdge(x[i], y[i], x[(i + 1) % 3], y[(i + 1) % 3], ymin);
+    float fx[3], fy[3];
+    for (int i = 0; i < 3; ++i) {
+        fx[i] = static_cast<float>(x[i]) / kSubpixels;
+        fy[i] = static_cast<float>(y[i]) / kSubpixels;
+    }
+    Interpolants planes;
+    MakeTrianglePlanes(rs, v, fx, fy, flat, &planes);
+
+    for (int py = ymin; py <= ymax; ++py) {
+        int lo = xmin, hi = xmax;
+        for (Edge& e : edges) {
+            // Covered where A px + row - bias >= 0. The quotients of these exact integers are
+            // correctly rounded doubles, which never cross an integer wrongly at these sizes.
+            const std::int64_t c = e.row - e.bias;
+            if (e.a > 0) {
+                const double bound = std::ceil(static_cast<double>(-c) / static_cast<double>(e.a));
+                if (bound > lo) lo = bound > hi ? hi + 1 : static_cast<int>(bound);
+            } else if (e.a < 0) {
+                const double bound = std::floor(static_cast<double>(c) / static_cast<double>(-e.a));
+                if (bound < hi) hi = bound < lo ? lo - 1 : static_cast<int>(bound);
+            } else if (c < 0) {
+                hi = lo - 1;
+            }
+            e.row += e.b;
+        }
+        if (lo <= hi) ShadeSpan(*rs.pixels, py, lo, hi, planes);
+    }
+}
+
+void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {
+    const float dx = b.sx - a.sx, dy = b.sy - a.sy;
+    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    const float major0 = xMajor ? a.sx : a.sy, major1 = xMajor ? b.sx : b.sy;
+    const float minor0 = xMajor ? a.sy : a.sx, dMinor = xMajor ? dy : dx;
+    const float length = major1 - major0;
+    constexpr int kLimit = 1 << 20;
+    // Diamond exit: the pixels whose diamonds the line leaves, from the one holding the start
+    // up to (without) the one holding the end.
+    const int start = FloorToInt(major0 + 0.5f, -kLimit, kLimit), end = FloorToInt(major1 + 0.5f, -kLimit, kLimit);
+    if (start == end && !lastPixel) return;
+    const int step = end >= start ? 1 : -1;
+
+    // Planes along the major axis only.
+    Interpolants p;
+    p.ox = a.sx;
+    p.oy = a.sy;
+    const float inv = length != 0.0f ? 1.0f / length : 0.0f;
+    auto plane = [&](float q0, float q1, float* value, float* ddx, float* ddy) {
+        *value = q0;
+        *(xMajor ? ddx : ddy) = (q1 - q0) * inv;
+        *(xMajor ? ddy : ddx) = 0.0f;
+    };
+    p.z = a.sz;
+    p.dzdx = xMajor ? (static_cast<double>(b.sz) - a.sz) * inv : 0.0;
+    p.dzdy = xMajor ? 0.0 : (static_cast<double>(b.sz) - a.sz) * inv;
+    plane(a.rhw, b.rhw, &p.rhw, &p.drhwdx, &p.drhwdy);
+    p.count = rs.attrCount;
+    for (int k = 0; k < rs.attrCount; ++k) plane(a.attr[k] * a.rhw, b.attr[k] * b.rhw, &p.a[k], &p.adx[k], &p.ady[k]);
+    if (rs.flat) {
+        ForFlatAttributes(rs, [&](int k) {
+            p.a[k] = flat[k] * p.rhw;
+            p.adx[k] = flat[k] * p.drhwdx;
+            p.ady[k] = flat[k] * p.drhwdy;
+        });
+    }
+
+    for (int m = start;; m += step) {
+        if (m == end && !lastPixel) break;
+        const float t = (static_cast<float>(m) - major0) * inv;
+        const int n = FloorToInt(minor0 + t * dMinor + 0.5f, -kLimit, kLimit);
+        const int px = xMajor ? m : n, py = xMajor ? n : m;
+        if (px >= rs.left && px < rs.right && py >= rs.top && py < rs.bottom) ShadeSpan(*rs.pixels, py, px, px, p);
+        if (m == end) break;
+    }
+}
+
+void RasterPoint(const RasterSetup& rs, const OutVertex& v) {
+    const float half = v.psize * 0.5f;
+    // The square [x - s/2, x + s/2) x [y - s/2, y + s/2): left and top edges own their centres.
+    const int x0 = std::max(rs.left, FloorToInt(std::ceil(v.sx - half), rs.left - 1, rs.right + 1));
+    const int x1 = std::min(rs.right - 1, FloorToInt(std::ceil(v.sx + half), rs.left - 1, rs.right + 1) - 1);
+    const int y0 = std::max(rs.top, FloorToInt(std::ceil(v.sy - half), rs.top - 1, rs.bottom + 1));
+    const int y1 = std::min(rs.bottom - 1, FloorToInt(std::ceil(v.sy + half), rs.top - 1, rs.bottom + 1) - 1);
+    if (x0 > x1 || y0 > y1) return;
+    Interpolants p;
+    p.ox = v.sx;
+    p.oy = v.sy;
+    p.z = v.sz;
+    p.dzdx = p.dzdy = 0.0;
+    p.rhw = v.rhw;
+    p.drhwdx = p.drhwdy = 0.0f;
+    p.count = rs.attrCount;
+    for (int k = 0; k < rs.attrCount; ++k) {
+        p.a[k] = v.attr[k] * v.rhw;
+        p.adx[k] = p.ady[k] = 0.0f;
+    }
+    if (rs.pointSprite && v.psize > 0.0f) {
+        for (int s = 0; s < rs.spriteCount; ++s) {
+            const int k = rs.spriteAttr[s];
+            p.a[k] = p.a[k + 1] = 0.5f * v.rhw;  // the centre of the sprite is (0.5, 0.5)
+            p.adx[k] = p.ady[k + 1] = v.rhw / v.psize;
+        }
+    }
+    for (int y = y0; y <= y1; ++y) ShadeSpan(*rs.pixels, y, x0, x1, p);
+}
+
+}  // namespace ms

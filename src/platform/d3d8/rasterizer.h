@@ -1,0 +1,38 @@
+#pragma once
+// Rasterization of screen-space triangles, lines and points by the Direct3D rules: pixel
+// centres at integer coordinates; a triangle covers a pixel whose centre is inside it, or on a
+// top or left edge (so two triangles sharing an edge cover each pixel once); positions snapped
+// to 1/256 pixel; lines by the diamond-exit rule; points as squares under the triangle rule.
+#include "platform/d3d8/pipeline.h"
+#include "platform/d3d8/pixel_pipeline.h"
+
+namespace ms {
+
+struct RasterSetup {
+    const PixelSetup* pixels = nullptr;
+    int left = 0, top = 0, right = 0, bottom = 0;  // scissor: pixels left..right-1, top..bottom-1
+    DWORD cullMode = 1;                             // D3DCULL_*: which winding is dropped
+    int attrCount = 0;
+    // Flat shading takes diffuse rgba and specular rgb from `flat` (the provoking vertex); the
+    // specular alpha stays interpolated.
+    bool flat = false;
+    int specularAttr = -1;
+    // Point sprites: texture coordinates (0, 0) to (1, 1) across each point, at these attributes.
+    bool pointSprite = false;
+    int spriteCount = 0;
+    int spriteAttr[8] = {};
+};
+
+// Twice the signed screen area, y down: positive for clockwise (front-facing) triangles.
+float ScreenArea(const OutVertex& a, const OutVertex& b, const OutVertex& c);
+
+// Draws a triangle of projected vertices (within the guard band); culls it by its winding.
+void RasterTriangle(const RasterSetup& setup, const OutVertex& a, const OutVertex& b, const OutVertex& c,
+                    const float* flat);
+// Draws the line from a to b; its last pixel only with lastPixel.
+void RasterLine(const RasterSetup& setup, const OutVertex& a, const OutVertex& b, bool lastPixel,
+                const float* flat);
+// Draws a point of v.psize pixels square.
+void RasterPoint(const RasterSetup& setup, const OutVertex& v);
+
+}  // namespace ms
