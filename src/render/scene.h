@@ -130,6 +130,8 @@ public:
     Scene();
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
+    Scene(Scene&&) = default;
+    Scene& operator=(Scene&&) = default;
 
     // Releases every texture object, frees every array, sets every count to 0, no bone picked and
     // the current bone and draw node to -1. The device, camera, view, projection and overlay

@@ -1,0 +1,14 @@
+#pragma once
+// Numbers in edit fields, written and read in the C locale whatever the process locale is.
+#include <string>
+
+namespace ms {
+
+// The float with `decimals` digits after the point, as "%.<decimals>f" prints it ("%f" is 6).
+std::string FormatFixed(float value, int decimals);
+
+// Reads `text` as "%f" scanning does: leading white space, then the longest prefix that is a
+// number. Returns false and leaves `value` as it was when no number starts the text.
+bool ScanFloat(const std::string& text, float& value);
+
+}  // namespace ms
