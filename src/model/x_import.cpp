@@ -39,7 +39,6 @@ constexpr int kMaxFrameDepth = 256;
 constexpr std::size_t kMaxSubsetVertices = 65536;  // what 16-bit indices can address
 constexpr std::uint32_t kImportFvf = 0x112;        // position, normal, one texture coordinate set
 constexpr std::int32_t kImportStride = 32;
-constexpr int kFloatsPerVertex = 8;
 
 // Where the 16 numbers of a FrameTransformMatrix go, in file order: the second and third rows
 // and the second and third columns are exchanged, as the Y and Z axes are.
@@ -497,22 +496,19 @@ bool XImport::BuildSubset(const MeshData& mesh, std::size_t subset, std::vector<
     g.stride = kImportStride;
     g.fvf = kImportFvf;
     g.primitiveType = D3DPT_TRIANGLELIST;
-    std::vector<float> vertices(kFloatsPerVertex * used.size(), 0.0f);
+    g.vertices.assign(used.size() * kImportStride, 0);
+    auto vertex = [&](std::int32_t j) { return g.vertices.data() + static_cast<std::size_t>(j) * kImportStride; };
     for (std::size_t j = 0; j < used.size(); ++j) {
-        float* out = &vertices[kFloatsPerVertex * j];
-        std::memcpy(out, &mesh.positions[3 * used[j]], 3 * sizeof(float));
-        if (mesh.hasTexcoords) std::memcpy(out + 6, &mesh.texcoords[2 * used[j]], 2 * sizeof(float));
+        std::memcpy(vertex(j), &mesh.positions[3 * used[j]], 3 * sizeof(float));
+        if (mesh.hasTexcoords) std::memcpy(vertex(j) + 24, &mesh.texcoords[2 * used[j]], 2 * sizeof(float));
     }
     if (mesh.hasNormals)  // a later face overwrites the normal an earlier one gave a vertex
         for (std::int32_t f : faces) {
             std::span<const std::int32_t> corners = mesh.faces.Face(f);
             std::span<const std::int32_t> normals = mesh.normalFaces.Face(f);
             for (std::size_t k = 0; k < corners.size(); ++k)
-                std::memcpy(&vertices[kFloatsPerVertex * remap[corners[k]] + 3], &mesh.normals[3 * normals[k]],
-                            3 * sizeof(float));
+                std::memcpy(vertex(remap[corners[k]]) + 12, &mesh.normals[3 * normals[k]], 3 * sizeof(float));
         }
-    g.vertices.resize(vertices.size() * sizeof(float));
-    std::memcpy(g.vertices.data(), vertices.data(), g.vertices.size());
 
     // Each face as a fan from its first corner, with the winding reversed.
     g.indices.reserve(3 * primitives);

@@ -1,0 +1,1 @@
+ms_fuzz(x_fuzz x_fuzz.cpp ms_model)
