@@ -165,9 +165,11 @@ void DecodeImageAgainst(benchmark::State& state, const std::vector<std::uint8_t>
     double seconds = 0;
     for (auto _ : state) {
         ms::Image image;
-        seconds += MeanSeconds([&] {
-            if (!ms::DecodeImage(file, image)) state.SkipWithError("decode failed");
-        }, 1);
+        seconds += MeanSeconds(
+            [&] {
+                if (!ms::DecodeImage(file, image)) state.SkipWithError("decode failed");
+            },
+            1);
         benchmark::DoNotOptimize(image.pixels.data());
     }
     state.SetItemsProcessed(state.iterations() * kSide * kSide);

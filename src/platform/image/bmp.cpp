@@ -30,7 +30,8 @@ Status ReadInfo(Bytes b, BmpInfo& info) {
     info.dataOffset = U32(b, 10);
     info.infoSize = U32(b, kFileHeader);
     if (info.infoSize == 12) return Fail(kBmp, "OS/2 bitmap core headers are not supported");
-    if (info.infoSize < 40) return Fail(kBmp, "info header size " + std::to_string(info.infoSize) + At(14) + " is below 40");
+    if (info.infoSize < 40)
+        return Fail(kBmp, "info header size " + std::to_string(info.infoSize) + At(14) + " is below 40");
     if (kFileHeader + static_cast<std::uint64_t>(info.infoSize) > b.size())
         return Fail(kBmp, "info header of " + std::to_string(info.infoSize) + " bytes" + At(14) + " is truncated");
     info.width = I32(b, 18);
@@ -87,7 +88,8 @@ Status ReadMasks(Bytes b, const BmpInfo& info, ChannelMask (&masks)[4]) {
         for (int i = 0; i < count; ++i) values[i] = U32(b, at + 4 * i);
     }
     for (int i = 0; i < 4; ++i)
-        if (!masks[i].Set(values[i])) return Fail(kBmp, "bit-field mask " + std::to_string(values[i]) + " is not contiguous");
+        if (!masks[i].Set(values[i]))
+            return Fail(kBmp, "bit-field mask " + std::to_string(values[i]) + " is not contiguous");
     return Status::Ok();
 }
 
@@ -133,7 +135,8 @@ public:
     Status Run() {
         for (std::uint32_t& texel : out_.pixels) texel = 0xFF000000;
         while (true) {
-            if (at_ + 2 > b_.size()) return Fail(kBmp, "run-length data ends" + At(at_) + " before the end-of-bitmap mark");
+            if (at_ + 2 > b_.size())
+                return Fail(kBmp, "run-length data ends" + At(at_) + " before the end-of-bitmap mark");
             const std::size_t packet = at_;
             const std::uint8_t count = b_[at_], value = b_[at_ + 1];
             at_ += 2;

@@ -42,11 +42,16 @@ std::string FourCCName(std::uint32_t code) {
 }
 
 Status ReadFourCC(std::uint32_t code, DdsFormat& f) {
-    if (code == FourCC("DXT1")) f.kind = Kind::Dxt1;
-    else if (code == FourCC("DXT2") || code == FourCC("DXT3")) f.kind = Kind::Dxt3;
-    else if (code == FourCC("DXT4") || code == FourCC("DXT5")) f.kind = Kind::Dxt5;
-    else if (code == FourCC("DX10")) return Fail(kDds, "the DX10 extended header is not supported");
-    else return Fail(kDds, "FourCC " + FourCCName(code) + At(84) + " is not supported");
+    if (code == FourCC("DXT1"))
+        f.kind = Kind::Dxt1;
+    else if (code == FourCC("DXT2") || code == FourCC("DXT3"))
+        f.kind = Kind::Dxt3;
+    else if (code == FourCC("DXT4") || code == FourCC("DXT5"))
+        f.kind = Kind::Dxt5;
+    else if (code == FourCC("DX10"))
+        return Fail(kDds, "the DX10 extended header is not supported");
+    else
+        return Fail(kDds, "FourCC " + FourCCName(code) + At(84) + " is not supported");
     return Status::Ok();
 }
 
@@ -64,8 +69,8 @@ Status ReadMasks(Bytes b, std::uint32_t flags, DdsFormat& f) {
     for (int i = 0; i < 4; ++i) {
         const bool fits = bits == 32 || masks[i] >> bits == 0;
         if (!channels[i]->Set(masks[i]) || !fits)
-            return Fail(kDds, "channel mask " + std::to_string(masks[i]) + At(92 + 4 * i) + " is not a run of bits within " +
-                                  std::to_string(bits) + " bits");
+            return Fail(kDds, "channel mask " + std::to_string(masks[i]) + At(92 + 4 * i) +
+                                  " is not a run of bits within " + std::to_string(bits) + " bits");
     }
     return Status::Ok();
 }
@@ -85,9 +90,7 @@ std::uint64_t LevelBytes(const DdsFormat& f, std::uint64_t w, std::uint64_t h) {
            (f.kind == Kind::Dxt1 ? 8 : 16);
 }
 
-std::uint32_t From565(std::uint32_t c) {
-    return Argb(255, Widen(c >> 11, 5), Widen(c >> 5 & 63, 6), Widen(c & 31, 5));
-}
+std::uint32_t From565(std::uint32_t c) { return Argb(255, Widen(c >> 11, 5), Widen(c >> 5 & 63, 6), Widen(c & 31, 5)); }
 
 // Per channel of two colours: (wa·a + wb·b + round) / (wa + wb); alpha 255.
 std::uint32_t Blend(std::uint32_t a, std::uint32_t b, std::uint32_t wa, std::uint32_t wb, std::uint32_t round) {
@@ -185,7 +188,8 @@ Chain MeasureChain(const DdsFormat& f, std::int64_t width, std::int64_t height, 
 }
 
 Status CheckHeader(Bytes b) {
-    if (b.size() < kDataStart) return Fail(kDds, "file of " + std::to_string(b.size()) + " bytes is shorter than its header");
+    if (b.size() < kDataStart)
+        return Fail(kDds, "file of " + std::to_string(b.size()) + " bytes is shorter than its header");
     if (U32(b, 0) != FourCC("DDS ")) return Fail(kDds, "the file does not start with 'DDS '");
     if (U32(b, 4) != 124) return Fail(kDds, "header size " + std::to_string(U32(b, 4)) + At(4) + " is not 124");
     if (U32(b, 76) != 32) return Fail(kDds, "pixel format size " + std::to_string(U32(b, 76)) + At(76) + " is not 32");
@@ -207,7 +211,8 @@ Status DecodeDds(Bytes b, Image& out) {
     if (Status s = CheckSize(kDds, width, height, chain.texels); !s) return s;
     if (kDataStart + chain.bytes > b.size())
         return Fail(kDds, std::to_string(chain.levels) + " levels of " + std::to_string(chain.bytes) + " bytes" +
-                              At(kDataStart) + " run past the end of the file (" + std::to_string(b.size()) + " bytes)");
+                              At(kDataStart) + " run past the end of the file (" + std::to_string(b.size()) +
+                              " bytes)");
     const std::uint8_t* data = b.data() + kDataStart;
     out.mips.resize(chain.levels - 1);
     for (std::uint32_t i = 0; i < chain.levels; ++i) {

@@ -1,5 +1,6 @@
 // Format detection, the size bounds, and the parts the decoders share.
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 #include "base/binary_io.h"
@@ -50,6 +51,8 @@ Status DecodeImageAs(ImageFormat format, std::span<const std::uint8_t> bytes, Im
 }
 
 Status DecodeImageFile(const std::string& path, Image& out) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) return Status::Error("'" + path + "' is a directory");
     FileReader in;
     if (Status s = in.Open(path); !s) return s;
     if (in.size() > kMaxFileBytes)
@@ -82,6 +85,7 @@ void Allocate(ImageLevel& level, std::int32_t width, std::int32_t height) {
 }
 
 std::uint32_t Widen(std::uint32_t value, int bits) {
+    if (bits <= 0) return 0;
     std::uint32_t wide = 0;
     int filled = 0;
     while (filled < 8) {
@@ -96,7 +100,8 @@ bool ChannelMask::Set(std::uint32_t mask) {
     shift_ = mask ? std::countr_zero(mask) : 0;
     bits_ = std::popcount(mask);
     if (bits_ <= 8)
-        for (std::uint32_t v = 0; v < (1u << bits_); ++v) widened_[v] = static_cast<std::uint8_t>(bits_ ? Widen(v, bits_) : 0);
+        for (std::uint32_t v = 0; v < (1u << bits_); ++v)
+            widened_[v] = static_cast<std::uint8_t>(bits_ ? Widen(v, bits_) : 0);
     return mask == 0 || (mask >> shift_) == (bits_ == 32 ? ~0u : (1u << bits_) - 1);
 }
 

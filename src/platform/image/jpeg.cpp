@@ -68,8 +68,15 @@ bool Start(j_decompress_ptr cinfo, ErrorManager& errors, jpeg_progress_mgr* prog
 bool Decompress(j_decompress_ptr cinfo, ErrorManager& errors, JSAMPROW* rows) {
     if (setjmp(errors.jump)) return false;
     jpeg_start_decompress(cinfo);
+    if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height ||
+        cinfo->output_components != 4) {
+        std::snprintf(errors.message, sizeof errors.message, "unexpected output of %u x %u x %d", cinfo->output_width,
+                      cinfo->output_height, cinfo->output_components);
+        return false;
+    }
     while (cinfo->output_scanline < cinfo->output_height) {
-        if (jpeg_read_scanlines(cinfo, rows + cinfo->output_scanline, cinfo->output_height - cinfo->output_scanline) == 0) {
+        if (jpeg_read_scanlines(cinfo, rows + cinfo->output_scanline, cinfo->output_height - cinfo->output_scanline) ==
+            0) {
             std::snprintf(errors.message, sizeof errors.message, "no rows after row %u", cinfo->output_scanline);
             return false;
         }

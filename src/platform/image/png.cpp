@@ -145,8 +145,9 @@ Status DecodePng(Bytes bytes, Image& out) {
 Status EncodePng(const ImageLevel& image, std::vector<std::uint8_t>& out) {
     if (image.width <= 0 || image.height <= 0 ||
         image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
-        return image::Fail(image::kPng, "image of " + std::to_string(image.width) + " x " + std::to_string(image.height) +
-                                            " texels holds " + std::to_string(image.pixels.size()) + " texels");
+        return image::Fail(image::kPng, "image of " + std::to_string(image.width) + " x " +
+                                            std::to_string(image.height) + " texels holds " +
+                                            std::to_string(image.pixels.size()) + " texels");
     if (Status s = image::CheckSize(image::kPng, image.width, image.height, image.pixels.size()); !s) return s;
     bool alpha = false;
     for (std::uint32_t texel : image.pixels) alpha = alpha || texel < 0xFF000000;
@@ -163,7 +164,8 @@ Status EncodePng(const ImageLevel& image, std::vector<std::uint8_t>& out) {
     bool written = false;
     if (info) {
         png_set_write_fn(png, &context, image::WriteToMemory, image::Flush);
-        written = image::WriteImage(png, info, image, alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, rows.data());
+        written =
+            image::WriteImage(png, info, image, alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, rows.data());
     }
     png_destroy_write_struct(&png, &info);
     if (!written) return image::Fail(image::kPng, info ? context.message : "libpng could not start");

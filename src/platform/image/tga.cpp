@@ -145,24 +145,21 @@ private:
     std::uint32_t* row_ = nullptr;
 };
 
-Status DecodeRaw(Bytes b, std::size_t at, std::size_t pixelBytes, const PixelReader& read, Placer& place,
-                 std::uint64_t total) {
-    if (at + total * pixelBytes > b.size())
-        return Fail(kTga, std::to_string(total) + " pixels of " + std::to_string(pixelBytes) + " bytes" + At(at) +
-                              " run past the end of the file (" + std::to_string(b.size()) + " bytes)");
+// The caller has checked that the pixels lie inside the bytes.
+void DecodeRaw(Bytes b, std::size_t at, std::size_t pixelBytes, const PixelReader& read, Placer& place,
+               std::uint64_t total) {
     for (std::uint64_t i = 0; i < total; ++i) place.Put(read(b.data() + at + i * pixelBytes));
-    return Status::Ok();
 }
 
 Status DecodeRle(Bytes b, std::size_t at, std::size_t pixelBytes, const PixelReader& read, Placer& place,
                  std::uint64_t total) {
     for (std::uint64_t done = 0; done < total;) {
-        if (at >= b.size()) return Fail(kTga, "run-length data ends" + At(at) + " after " + std::to_string(done) +
-                                                  " of " + std::to_string(total) + " pixels");
+        if (at >= b.size())
+            return Fail(kTga, "run-length data ends" + At(at) + " after " + std::to_string(done) + " of " +
+                                  std::to_string(total) + " pixels");
         const std::uint8_t packet = b[at];
         const std::uint32_t count = (packet & 0x7F) + 1u;
-        if (done + count > total)
-            return Fail(kTga, "run-length packet" + At(at) + " runs past the end of the image");
+        if (done + count > total) return Fail(kTga, "run-length packet" + At(at) + " runs past the end of the image");
         const std::size_t valueBytes = packet & 0x80 ? pixelBytes : pixelBytes * count;
         if (at + 1 + valueBytes > b.size()) return Fail(kTga, "run-length packet" + At(at) + " is truncated");
         const std::uint8_t* values = b.data() + at + 1;
@@ -194,13 +191,21 @@ Status DecodeTga(Bytes b, Image& out) {
         for (std::size_t i = 0; i < map.size(); ++i)
             map[i] = TrueColour(b.data() + mapAt + i * entryBytes, h.mapEntryBits, h.alphaBit());
     }
-    const PixelReader read(h, std::move(map));
-    Allocate(out, h.width, h.height);
-    Placer place(out, h);
     const std::size_t pixelBytes = (h.pixelBits + 7u) / 8;
     const std::uint64_t total = static_cast<std::uint64_t>(h.width) * h.height;
     const std::size_t at = mapAt + mapBytes;
-    return h.rle() ? DecodeRle(b, at, pixelBytes, read, place, total) : DecodeRaw(b, at, pixelBytes, read, place, total);
+    // Raw pixels take their full size; packets give at most 128 pixels each. Checked before the
+    // image is allocated, so a short file cannot ask for a large one.
+    const std::uint64_t least = h.rle() ? (total + 127) / 128 * (1 + pixelBytes) : total * pixelBytes;
+    if (at + least > b.size())
+        return Fail(kTga, std::to_string(total) + " pixels need at least " + std::to_string(least) + " bytes" + At(at) +
+                              ", more than the file has (" + std::to_string(b.size()) + " bytes)");
+    const PixelReader read(h, std::move(map));
+    Allocate(out, h.width, h.height);
+    Placer place(out, h);
+    if (h.rle()) return DecodeRle(b, at, pixelBytes, read, place, total);
+    DecodeRaw(b, at, pixelBytes, read, place, total);
+    return Status::Ok();
 }
 
 }  // namespace ms::image

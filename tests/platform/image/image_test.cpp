@@ -32,7 +32,8 @@ std::vector<Fixture> Fixtures() {
                           .interlaced = true};
     ByteVector block(16, 0x5A);
     return {
-        {"BMP 8 bits", ImageFormat::Bmp, test::MakeBmp({.width = 3, .bits = 8, .colorsUsed = 2, .palette = {1, 2}, .rows = {{0, 1, 0}, {1, 1, 0}}})},
+        {"BMP 8 bits", ImageFormat::Bmp,
+         test::MakeBmp({.width = 3, .bits = 8, .colorsUsed = 2, .palette = {1, 2}, .rows = {{0, 1, 0}, {1, 1, 0}}})},
         {"BMP 16 bits with masks", ImageFormat::Bmp,
          test::MakeBmp({.bits = 16, .compression = 3, .masks = {0xF800, 0x7E0, 0x1F}, .rows = {{1, 2, 3, 4}, {5, 6, 7, 8}}})},
         {"BMP run-length", ImageFormat::Bmp,
@@ -42,7 +43,8 @@ std::vector<Fixture> Fixtures() {
         {"TGA run-length colour map", ImageFormat::Tga,
          test::MakeTga({.imageType = 9, .mapType = 1, .mapLength = 2, .mapBits = 24, .bits = 8, .id = {7},
                         .map = ByteVector(6, 0x44), .data = {0x81, 1, 0x01, 0, 1}})},
-        {"DDS DXT1 mip chain", ImageFormat::Dds, test::MakeDds({.width = 6, .height = 6, .mipCount = 3, .data = ByteVector(48, 0x21)})},
+        {"DDS DXT1 mip chain", ImageFormat::Dds,
+         test::MakeDds({.width = 6, .height = 6, .mipCount = 3, .data = ByteVector(48, 0x21)})},
         {"DDS DXT5", ImageFormat::Dds, test::MakeDds({.fourCC = test::kDxt5, .data = block})},
         {"DDS A8R8G8B8", ImageFormat::Dds,
          test::MakeDds({.width = 2, .height = 2, .pfFlags = test::kDdsRgb | test::kDdsAlphaPixels, .fourCC = 0, .bits = 32,

@@ -94,8 +94,8 @@ TEST(Jpeg, AdobeCmykIsStoredInverted) {
 }
 
 TEST(Jpeg, CorruptAndOversizedFilesAreRefusedWithTheirReason) {
-    ByteVector noFrame = MakeJpeg(8, 8, 1, JCS_GRAYSCALE, ByteVector(64, 0x80));
-    noFrame.resize(4);
+    const ByteVector small = MakeJpeg(8, 8, 1, JCS_GRAYSCALE, ByteVector(64, 0x80));
+    ByteVector noFrame(small.begin(), small.begin() + 4);
     noFrame.insert(noFrame.end(), {0xFF, 0xD9});
     struct Case {
         const char* name;
@@ -105,8 +105,7 @@ TEST(Jpeg, CorruptAndOversizedFilesAreRefusedWithTheirReason) {
     const Case cases[] = {
         {"no frame", noFrame, "JPEG: "},
         {"frame header too short", {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x02, 0xFF, 0xD9}, "JPEG: "},
-        {"cut short", [] { ByteVector b = MakeJpeg(8, 8, 1, JCS_GRAYSCALE, ByteVector(64, 0x80)); b.resize(b.size() - 2); return b; }(),
-         "Premature end of JPEG file"},
+        {"cut short", ByteVector(small.begin(), small.end() - 2), "Premature end of JPEG file"},
         {"too wide", MakeJpeg(16385, 1, 1, JCS_GRAYSCALE, ByteVector(16385, 0)), "larger than 16384"},
     };
     for (const Case& c : cases) {

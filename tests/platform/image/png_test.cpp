@@ -51,7 +51,8 @@ PngSpec SpecFor(const PngCase& c) {
     if (c.colourType == PNG_COLOR_TYPE_PALETTE) {
         for (std::uint32_t i = 0; i < (1u << c.depth); ++i) spec.palette.push_back(PaletteColour(i));
         if (c.transparency)
-            for (std::uint32_t i = 0; i < spec.palette.size() / 2; ++i) spec.paletteAlpha.push_back(static_cast<std::uint8_t>(i * 23));
+            for (std::uint32_t i = 0; i < spec.palette.size() / 2; ++i)
+                spec.paletteAlpha.push_back(static_cast<std::uint8_t>(i * 23));
     } else if (c.transparency) {
         spec.transparent = {Sample(1, 0, 0, c.depth), Sample(1, 0, 1, c.depth), Sample(1, 0, 2, c.depth)};
     }

@@ -13,7 +13,8 @@ using test::TgaSpec;
 ByteVector Bgr(std::initializer_list<std::uint32_t> colours) {
     ByteVector out;
     for (std::uint32_t c : colours)
-        out.insert(out.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)});
+        out.insert(out.end(),
+                   {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)});
     return out;
 }
 
@@ -25,7 +26,8 @@ ByteVector Cat(std::initializer_list<ByteVector> parts) {
 
 ByteVector Words16(std::initializer_list<std::uint16_t> values) {
     ByteVector out;
-    for (std::uint16_t v : values) out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+    for (std::uint16_t v : values)
+        out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
     return out;
 }
 
@@ -71,7 +73,8 @@ TEST(Tga, PixelDepthsAndColourMaps) {
         {"16 bits without attribute bits are opaque",
          {.width = 2, .height = 1, .bits = 16, .data = Words16({0x7C00, 0x801F})},
          {0xFFFF0000, 0xFF0000FF}},
-        {"32 bits", {.width = 2, .height = 1, .bits = 32, .descriptor = 8, .data = {0x30, 0x20, 0x10, 0x80, 0xC0, 0xB0, 0xA0, 0x00}},
+        {"32 bits",
+         {.width = 2, .height = 1, .bits = 32, .descriptor = 8, .data = {0x30, 0x20, 0x10, 0x80, 0xC0, 0xB0, 0xA0, 0x00}},
          {0x80102030, 0x00A0B0C0}},
         {"grey", {.imageType = 3, .width = 2, .height = 1, .bits = 8, .data = {0x40, 0xFF}}, {0xFF404040, 0xFFFFFFFF}},
         {"grey and alpha", {.imageType = 3, .width = 2, .height = 1, .bits = 16, .data = {0x40, 0x80, 0xFF, 0x00}},
@@ -130,8 +133,10 @@ TEST(Tga, MalformedFilesAreRefusedWithTheirReason) {
         {"too wide", MakeTga({.width = 16385, .height = 1}), "larger than 16384"},
         {"over the byte limit", MakeTga({.width = 8192, .height = 8193, .bits = 32}), "limit of 268435456"},
         {"image ID past the end", [] { ByteVector b = MakeTga({}); b[0] = 200; return b; }(), "image ID and colour map"},
-        {"raw pixels past the end", MakeTga({.width = 2, .height = 1, .data = {1, 2, 3, 4, 5}}), "run past the end of the file"},
-        {"run past the end of the image", MakeTga({.imageType = 10, .width = 2, .height = 1, .data = Cat({{0x82}, Bgr({kX})})}),
+        {"raw pixels past the end", MakeTga({.width = 2, .height = 1, .data = {1, 2, 3, 4, 5}}),
+         "2 pixels need at least 6 bytes at offset 18, more than the file has (23 bytes)"},
+        {"run past the end of the image",
+         MakeTga({.imageType = 10, .width = 2, .height = 1, .data = Cat({{0x82}, Bgr({kX})})}),
          "runs past the end of the image"},
         {"packet cut short", MakeTga({.imageType = 10, .width = 2, .height = 1, .data = Cat({{0x01}, Bgr({kX})})}),
          "is truncated"},
