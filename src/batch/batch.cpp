@@ -1,5 +1,6 @@
 #include "batch/batch.h"
 
+#include <charconv>
 #include <cstring>
 #include <ostream>
 #include <sstream>
@@ -7,6 +8,11 @@
 #include "base/binary_io.h"
 #include "model/model_files.h"
 #include "model/model_json.h"
+#include "render/scene_json.h"
+#include "skin/bones.h"
+#include "skin/camera.h"
+#include "skin/scene_file.h"
+#include "skin/skeleton_loader.h"
 
 namespace ms {
 namespace {
@@ -81,6 +87,39 @@ Status Info(BatchContext& c, Args args) {
     return Status::Ok();
 }
 
+Status LoadSkeletonAction(BatchContext& c, Args args) {
+    bool everyFrame = false;
+    if (args.size() > 1) {
+        if (args[1] != "all-frames") return Status::Error("unknown option '" + args[1] + "' (expected all-frames)");
+        everyFrame = true;
+    }
+    return LoadSkeleton(c.scene, args[0], everyFrame);
+}
+
+Status OpenScene(BatchContext& c, Args args) { return OpenSceneFile(c.scene, args[0], SceneFileKindOf(args[0])); }
+
+Status SaveScene(BatchContext& c, Args args) { return SaveSceneFile(c.scene, args[0], SceneFileKindOf(args[0])); }
+
+Status ClearScene(BatchContext& c, Args) {
+    c.scene.Clear();
+    return Status::Ok();
+}
+
+// INDEX is a bone of the Scene, or -1 for none.
+Status PickBone(BatchContext& c, Args args) {
+    const std::string& text = args[0];
+    std::int32_t bone = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), bone);
+    if (error != std::errc() || end != text.data() + text.size())
+        return Status::Error("'" + text + "' is not a bone index");
+    if (bone < -1 || bone >= c.scene.BoneCount())
+        return Status::Error("no bone " + text + ": the scene has " + std::to_string(c.scene.BoneCount()) + " bones");
+    SelectBone(c.scene, bone);
+    return Status::Ok();
+}
+
+Status DumpScene(BatchContext& c, Args args) { return WriteText(c, args, SceneToJson(c.scene).dump(2) + "\n"); }
+
 const BatchAction kActions[] = {
     {"replace", 1, 1, "PATH", Replace},
     {"merge", 1, 1, "PATH", Merge},
@@ -88,6 +127,12 @@ const BatchAction kActions[] = {
     {"save", 1, 1, "PATH", Save},
     {"dump-model", 0, 1, "[PATH]", DumpModel},
     {"info", 1, 1, "PATH", Info},
+    {"load-skeleton", 1, 2, "PATH [all-frames]", LoadSkeletonAction},
+    {"open-scene", 1, 1, "PATH", OpenScene},
+    {"save-scene", 1, 1, "PATH", SaveScene},
+    {"clear-scene", 0, 0, "", ClearScene},
+    {"pick-bone", 1, 1, "INDEX", PickBone},
+    {"dump-scene", 0, 1, "[PATH]", DumpScene},
 };
 
 const BatchAction* FindAction(const std::string& word) {
@@ -136,6 +181,8 @@ Status Parse(const std::vector<std::string>& words, Options& options, std::vecto
 }
 
 }  // namespace
+
+BatchContext::BatchContext(std::ostream& out_, std::ostream& err_) : out(out_), err(err_) { StartView(scene); }
 
 std::span<const BatchAction> BatchActions() { return kActions; }
 

@@ -1,6 +1,6 @@
 #pragma once
 // modelsmith-batch: runs a sequence of actions, each a word followed by its arguments, on one
-// Model, for asset pipelines and tests.
+// Model and one Scene, for asset pipelines and tests.
 #include <iosfwd>
 #include <span>
 #include <string>
@@ -8,15 +8,19 @@
 
 #include "base/status.h"
 #include "model/model.h"
+#include "render/scene.h"
 
 namespace ms {
 
 enum BatchExit { kBatchOk = 0, kBatchFailed = 1, kBatchUsage = 2 };
 
-// What the actions work on, and where they print.
+// What the actions work on, and where they print. The Scene starts as the editor's does after
+// start-up: the view made from the camera's start values and the fixed projection, so that bones
+// project to the same screen positions. It has no device.
 struct BatchContext {
-    BatchContext(std::ostream& out_, std::ostream& err_) : out(out_), err(err_) {}
+    BatchContext(std::ostream& out_, std::ostream& err_);
     Model model;
+    Scene scene;
     std::ostream& out;
     std::ostream& err;
 };

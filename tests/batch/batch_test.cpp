@@ -1,11 +1,14 @@
 #include "batch/batch.h"
 
+#include <cmath>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "../model/gmf_builder.h"
+#include "../skin/scene_file_builder.h"
 #include "base/json.h"
+#include "platform/d3dx/d3dx8math.h"
 #include "support/temp_dir.h"
 
 namespace ms {
@@ -108,6 +111,123 @@ TEST_F(BatchTest, InfoSummarisesAModelFile) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("frames: 3"), std::string::npos);
     EXPECT_NE(r.out.find("F : Scene_Root\n  F : Hips\n    M : Body\n  F : Legs2\n"), std::string::npos) << r.out;
+}
+
+std::vector<std::string> Keys(const Json& object) {
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : object.items()) keys.push_back(key);
+    return keys;
+}
+
+using Names = std::vector<std::string>;
+
+// Hip (at y = 1) with a child Knee 2 along x, which has a child Foot.
+test::GmfBuilder Leg() {
+    test::GmfBuilder b;
+    b.frames = {test::Frame("Hip", -1, 0, -1, 1), test::Frame("Knee", -1, 0, -1, 2), test::Frame("Foot")};
+    b.frames[0].matrix[13] = 1.0f;
+    b.frames[1].matrix[12] = 2.0f;
+    return b;
+}
+
+TEST_F(BatchTest, LoadSkeletonPicksAndDumpsTheSceneWithTheEditorsCamera) {
+    test::WriteFileBytes(dir.Path("leg.gmf"), Leg().Bytes());
+    Outcome r = Batch({"load-skeleton", dir.Path("leg.gmf"), "pick-bone", "1", "dump-scene"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Json dump = Json::parse(r.out);
+    EXPECT_EQ(Keys(dump), (Names{"bones", "boneStates", "matrices", "drawNodes", "geometries", "materials", "textures",
+                                 "programWords", "entryPoints", "vertexData", "indices", "pickedBone", "camera"}));
+    ASSERT_EQ(dump["bones"].size(), 2u);  // Foot has no children and gives no bone
+    EXPECT_EQ(Keys(dump["bones"][1]), (Names{"nextSibling", "firstChild", "root", "local", "pose", "world",
+                                             "inverseBind", "firstMeshNode", "firstShadowNode"}));
+    EXPECT_EQ(dump["bones"][0]["firstChild"], 1);
+    const Json& state = dump["boneStates"][1];
+    EXPECT_EQ(Keys(state), (Names{"dot1", "dot2", "envelopeToBone", "boneToEnvelope", "dot1R1", "dot1R2", "dot2R1",
+                                  "dot2R2", "falloff", "length", "origin", "originScreen", "end", "endScreen",
+                                  "poseAngles"}));
+    EXPECT_EQ(state["dot2"].size(), 3u);
+    EXPECT_EQ(state["boneToEnvelope"].size(), 16u);
+    EXPECT_EQ(state["length"], 0.5f);
+    EXPECT_EQ(dump["matrices"].size(), 8u);
+    EXPECT_EQ(dump["matrices"][0].size(), 16u);
+    EXPECT_EQ(dump["pickedBone"], 1);
+    EXPECT_EQ(Keys(dump["camera"]), (Names{"L", "AY", "AXZ", "target"}));
+
+    // The bone's origin (2, 1, 0) seen by the start-up camera: eye at distance 5, 45 degrees up on
+    // the -z side, perspective of pi/4 with aspect 1.33.
+    D3DXVECTOR3 eye(0, 5 * std::sin(0.7854f), -5 * std::cos(0.7854f)), at(0, 0, 0), up(0, 1, 0);
+    D3DXMATRIX view, projection, both;
+    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+    D3DXMatrixPerspectiveFovLH(&projection, 0.7853982f, 1.33f, 0.1f, 1000.0f);
+    D3DXMatrixMultiply(&both, &view, &projection);
+    D3DXVECTOR3 origin(2, 1, 0), screen;
+    D3DXVec3TransformCoord(&screen, &origin, &both);
+    EXPECT_NEAR(state["originScreen"][0].get<float>(), screen.x, 1e-5f);
+    EXPECT_NEAR(state["originScreen"][1].get<float>(), screen.y, 1e-5f);
+
+    r = Batch({"load-skeleton", dir.Path("leg.gmf"), "all-frames", "dump-scene"});
+    EXPECT_EQ(Json::parse(r.out)["bones"].size(), 3u);
+}
+
+TEST_F(BatchTest, SceneFilesRoundTripByTheirExtension) {
+    test::WriteFileBytes(dir.Path("leg.gmf"), Leg().Bytes());
+    Outcome r = Batch({"load-skeleton", dir.Path("leg.gmf"), "dump-scene", dir.Path("before.json"), "save-scene",
+                       dir.Path("leg.SKN"), "save-scene", dir.Path("leg.scn"), "clear-scene", "dump-scene",
+                       dir.Path("cleared.json"), "open-scene", dir.Path("leg.SKN"), "dump-scene"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto read = [&](const char* name) {
+        std::vector<std::uint8_t> bytes = test::ReadFileBytes(dir.Path(name));
+        return Json::parse(std::string(bytes.begin(), bytes.end()));
+    };
+    EXPECT_EQ(Json::parse(r.out), read("before.json"));
+    EXPECT_TRUE(read("cleared.json")["bones"].empty());
+    EXPECT_EQ(test::ReadFileBytes(dir.Path("leg.scn")).size() + 2 * 228, test::ReadFileBytes(dir.Path("leg.SKN")).size());
+}
+
+TEST_F(BatchTest, DumpSceneHoldsEveryRecordOfAnOpenedSceneFile) {
+    test::WriteFileBytes(dir.Path("s.scn"), test::SmallScene().File().bytes);
+    Outcome r = Batch({"open-scene", dir.Path("s.scn"), "dump-scene"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Json dump = Json::parse(r.out);
+    EXPECT_EQ(dump["drawNodes"][0],
+              Json::parse(R"({"nextDrawn":-1,"nextSkipped":-1,"geometry":0,"material":0,"program":0,"threshold":100.0})"));
+    EXPECT_EQ(dump["geometries"][0], Json::parse(R"({"vertexOffset":0,"firstIndex":0,"vertexCount":3,
+        "primitiveCount":1,"stride":12,"fvf":2,"primitiveType":4,"indexed":1})"));
+    EXPECT_EQ(Keys(dump["materials"][0]),
+              (Names{"diffuse", "ambient", "specular", "emissive", "power", "textures", "stageCount"}));
+    EXPECT_EQ(dump["materials"][0]["textures"][0], 1);
+    EXPECT_EQ(dump["textures"][1], Json::parse(R"({"name":"walk.bmp","loaded":false})"));
+    EXPECT_EQ(dump["programWords"], Json({1, 0}));
+    EXPECT_EQ(dump["entryPoints"][0], Json::parse(R"({"name":"walk2","start":0})"));
+    EXPECT_EQ(dump["vertexData"].get<std::string>().substr(0, 6), "01060b");
+    EXPECT_EQ(dump["indices"], Json({0, 1, 2}));
+}
+
+TEST_F(BatchTest, SceneActionErrors) {
+    test::WriteFileBytes(dir.Path("leg.gmf"), Leg().Bytes());
+    std::vector<std::uint8_t> bad = test::SmallScene().File().bytes;
+    bad[0] = 'X';
+    test::WriteFileBytes(dir.Path("bad.scn"), bad);
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } rows[] = {
+        {{"pick-bone", "0"}, "no bone 0: the scene has 0 bones"},
+        {{"load-skeleton", dir.Path("leg.gmf"), "pick-bone", "2"}, "no bone 2"},
+        {{"pick-bone", "1x"}, "'1x' is not a bone index"},
+        {{"load-skeleton", dir.Path("leg.gmf"), "every"}, "unknown option 'every'"},
+        {{"open-scene", dir.Path("bad.scn")}, "bad.scn: not a skin or scene file"},
+        {{"save-scene", dir.Path("no/dir.skn")}, "no/dir.skn"},
+    };
+    for (const auto& row : rows) {
+        Outcome r = Batch(row.args);
+        EXPECT_EQ(r.status, 1) << row.message;
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+    }
+    Outcome r = Batch({"load-skeleton", dir.Path("leg.gmf"), "pick-bone", "1", "pick-bone", "-1", "dump-scene"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json::parse(r.out)["pickedBone"], -1);
+    EXPECT_EQ(Batch({"load-skeleton"}).status, 2);
 }
 
 }  // namespace
