@@ -42,6 +42,11 @@ ColorSource SourceOf(DWORD state, bool colorVertex) {
     return ColorSource::kMaterial;
 }
 
+// A stage argument with the selectors Direct3D 8 does not have read as CURRENT.
+DWORD StageArgument(DWORD arg) {
+    return (arg & D3DTA_SELECTMASK) > D3DTA_TEMP ? (arg & ~D3DTA_SELECTMASK) | D3DTA_CURRENT : arg;
+}
+
 // Whether a stage argument reads the specular colour.
 bool ReadsSpecular(DWORD arg) { return (arg & D3DTA_SELECTMASK) == D3DTA_SPECULAR; }
 
@@ -355,12 +360,12 @@ void SoftwareDevice::PrepareStages(DrawState* d) {
         out = StageSetup{};
         out.colorOp = colorOp;
         out.alphaOp = st[D3DTSS_ALPHAOP];
-        out.colorArg[0] = st[D3DTSS_COLORARG0];
-        out.colorArg[1] = st[D3DTSS_COLORARG1];
-        out.colorArg[2] = st[D3DTSS_COLORARG2];
-        out.alphaArg[0] = st[D3DTSS_ALPHAARG0];
-        out.alphaArg[1] = st[D3DTSS_ALPHAARG1];
-        out.alphaArg[2] = st[D3DTSS_ALPHAARG2];
+        out.colorArg[0] = StageArgument(st[D3DTSS_COLORARG0]);
+        out.colorArg[1] = StageArgument(st[D3DTSS_COLORARG1]);
+        out.colorArg[2] = StageArgument(st[D3DTSS_COLORARG2]);
+        out.alphaArg[0] = StageArgument(st[D3DTSS_ALPHAARG0]);
+        out.alphaArg[1] = StageArgument(st[D3DTSS_ALPHAARG1]);
+        out.alphaArg[2] = StageArgument(st[D3DTSS_ALPHAARG2]);
         out.toTemp = (st[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP;
         for (int k = 0; k < 3; ++k) readsSpecular |= ReadsSpecular(out.colorArg[k]) || ReadsSpecular(out.alphaArg[k]);
         if (textures_[s]) {
@@ -397,6 +402,7 @@ void SoftwareDevice::PrepareStages(DrawState* d) {
     }
     d->primitive.raster.attrCount = attr;
     ps.specularAttr = vs.specularAttr;
+    ps.simple = ps.simple && ps.stageCount <= 1 && (ps.stageCount == 0 || IsSimpleStage(ps.stages[0]));
 }
 
 void SoftwareDevice::PrepareVertexStage(DrawState* d) {
@@ -502,6 +508,8 @@ void SoftwareDevice::PreparePixelStage(DrawState* d) {
                    ((mask & D3DCOLORWRITEENABLE_BLUE) ? 0x000000FFu : 0u) |
                    ((mask & D3DCOLORWRITEENABLE_ALPHA) ? 0xFF000000u : 0u);
     ps.shade = ps.writeMask != 0 || ps.alphaTest;
+    ps.simple = !ps.alphaTest && !ps.blend && ps.fog == FogMode::kNone && !ps.addSpecular && !ps.stencil &&
+                ps.writeMask == 0xFFFFFFFFu;  // the stages are checked once they are known
 }
 
 void SoftwareDevice::PrepareDraw(DrawState* d) {

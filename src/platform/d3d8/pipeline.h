@@ -23,6 +23,14 @@ inline std::uint32_t UnitToByte(float v) {
     return static_cast<std::uint32_t>(v * 255.0f + 0.5f);
 }
 
+// floor() as an int, for values of any size: clamped to +-1e9, NaN gives -1e9.
+inline int FloorToInt(float f) {
+    if (!(f > -1.0e9f)) f = -1.0e9f;
+    if (f > 1.0e9f) f = 1.0e9f;
+    const int i = static_cast<int>(f);
+    return i - (f < static_cast<float>(i) ? 1 : 0);
+}
+
 inline D3DCOLOR ArgbFromColor(const Color4& c) {
     return (UnitToByte(c.a) << 24) | (UnitToByte(c.r) << 16) | (UnitToByte(c.g) << 8) | UnitToByte(c.b);
 }

@@ -10,21 +10,19 @@ namespace {
 
 inline float Sat(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
 
-// The values a texture stage can read.
-struct StageInputs {
-    Color4 diffuse, specular, current, temp, texel, factor;
+// The values a texture stage reads, indexed by the D3DTA_* selector: DIFFUSE 0, CURRENT 1,
+// TEXTURE 2, TFACTOR 3, SPECULAR 4, TEMP 5.
+struct Registers {
+    Color4 r[6];
+    Color4& diffuse() { return r[D3DTA_DIFFUSE]; }
+    Color4& current() { return r[D3DTA_CURRENT]; }
+    Color4& texel() { return r[D3DTA_TEXTURE]; }
+    Color4& specular() { return r[D3DTA_SPECULAR]; }
+    Color4& temp() { return r[D3DTA_TEMP]; }
 };
 
-inline Color4 Argument(DWORD arg, const StageInputs& in) {
-    Color4 c;
-    switch (arg & D3DTA_SELECTMASK) {
-        case D3DTA_DIFFUSE: c = in.diffuse; break;
-        case D3DTA_TEXTURE: c = in.texel; break;
-        case D3DTA_TFACTOR: c = in.factor; break;
-        case D3DTA_SPECULAR: c = in.specular; break;
-        case D3DTA_TEMP: c = in.temp; break;
-        default: c = in.current; break;  // CURRENT, and any unknown selector
-    }
+inline Color4 Argument(DWORD arg, const Registers& in) {
+    Color4 c = in.r[arg & D3DTA_SELECTMASK];  // the set-up maps unknown selectors to CURRENT
     if (arg & D3DTA_COMPLEMENT) c = {1.0f - c.r, 1.0f - c.g, 1.0f - c.b, 1.0f - c.a};
     if (arg & D3DTA_ALPHAREPLICATE) c.r = c.g = c.b = c.a;
     return c;
@@ -49,28 +47,36 @@ inline float Combine(DWORD op, float a0, float a1, float a2, float alpha) {
         case D3DTOP_BLENDFACTORALPHA:
         case D3DTOP_BLENDCURRENTALPHA: return a1 * alpha + a2 * (1.0f - alpha);
         case D3DTOP_BLENDTEXTUREALPHAPM: return a1 + a2 * (1.0f - alpha);
-        case D3DTOP_PREMODULATE: return a1;
         case D3DTOP_MULTIPLYADD: return a0 + a1 * a2;
         case D3DTOP_LERP: return a0 * a1 + (1.0f - a0) * a2;
-        default: return a1;
+        default: return a1;  // PREMODULATE, and operations that have no meaning here
     }
 }
 
-inline float BlendAlpha(DWORD op, const StageInputs& in) {
+inline float BlendAlpha(DWORD op, Registers& in) {
     switch (op) {
-        case D3DTOP_BLENDDIFFUSEALPHA: return in.diffuse.a;
+        case D3DTOP_BLENDDIFFUSEALPHA: return in.diffuse().a;
         case D3DTOP_BLENDTEXTUREALPHA:
-        case D3DTOP_BLENDTEXTUREALPHAPM: return in.texel.a;
-        case D3DTOP_BLENDFACTORALPHA: return in.factor.a;
-        case D3DTOP_BLENDCURRENTALPHA: return in.current.a;
+        case D3DTOP_BLENDTEXTUREALPHAPM: return in.texel().a;
+        case D3DTOP_BLENDFACTORALPHA: return in.r[D3DTA_TFACTOR].a;
+        case D3DTOP_BLENDCURRENTALPHA: return in.current().a;
         default: return 0.0f;
     }
 }
 
-Color4 ColorOperation(const StageSetup& st, const StageInputs& in) {
-    const Color4 a1 = Argument(st.colorArg[1], in), a2 = Argument(st.colorArg[2], in);
+inline bool NeedsArg0(DWORD op) { return op == D3DTOP_MULTIPLYADD || op == D3DTOP_LERP; }
+
+// The colour operation of a stage on rgb (alpha of the result unused).
+Color4 ColorOperation(const StageSetup& st, Registers& in) {
     const DWORD op = st.colorOp;
+    const Color4 a1 = Argument(st.colorArg[1], in);
+    if (op == D3DTOP_SELECTARG1) return a1;
+    const Color4 a2 = Argument(st.colorArg[2], in);
     switch (op) {
+        case D3DTOP_MODULATE: return {a1.r * a2.r, a1.g * a2.g, a1.b * a2.b, 0.0f};
+        case D3DTOP_SELECTARG2: return a2;
+        case D3DTOP_ADD: return {a1.r + a2.r, a1.g + a2.g, a1.b + a2.b, 0.0f};
+        case D3DTOP_MODULATE2X: return {2.0f * a1.r * a2.r, 2.0f * a1.g * a2.g, 2.0f * a1.b * a2.b, 0.0f};
         case D3DTOP_MODULATEALPHA_ADDCOLOR:
             return {a1.r + a1.a * a2.r, a1.g + a1.a * a2.g, a1.b + a1.a * a2.b, 0.0f};
         case D3DTOP_MODULATECOLOR_ADDALPHA:
@@ -86,22 +92,22 @@ Color4 ColorOperation(const StageSetup& st, const StageInputs& in) {
         }
         case D3DTOP_BUMPENVMAP:
         case D3DTOP_BUMPENVMAPLUMINANCE:
-            return in.current;  // bump maps need signed formats, which the device does not have
+            return in.current();  // bump maps need signed formats, which the device does not have
         default: break;
     }
-    const Color4 a0 = (op == D3DTOP_MULTIPLYADD || op == D3DTOP_LERP) ? Argument(st.colorArg[0], in) : Color4{};
+    const Color4 a0 = NeedsArg0(op) ? Argument(st.colorArg[0], in) : Color4{};
     const float alpha = BlendAlpha(op, in);
-    if (op == D3DTOP_LERP) return {Combine(op, a0.r, a1.r, a2.r, 0), Combine(op, a0.g, a1.g, a2.g, 0),
-                                   Combine(op, a0.b, a1.b, a2.b, 0), 0.0f};
     return {Combine(op, a0.r, a1.r, a2.r, alpha), Combine(op, a0.g, a1.g, a2.g, alpha),
             Combine(op, a0.b, a1.b, a2.b, alpha), 0.0f};
 }
 
-float AlphaOperation(const StageSetup& st, const StageInputs& in) {
+float AlphaOperation(const StageSetup& st, Registers& in) {
     const DWORD op = st.alphaOp;
-    if (op == D3DTOP_DISABLE) return in.current.a;
-    const float a1 = Argument(st.alphaArg[1], in).a, a2 = Argument(st.alphaArg[2], in).a;
-    const float a0 = (op == D3DTOP_MULTIPLYADD || op == D3DTOP_LERP) ? Argument(st.alphaArg[0], in).a : 0.0f;
+    if (op == D3DTOP_DISABLE) return in.current().a;
+    const float a1 = Argument(st.alphaArg[1], in).a;
+    if (op == D3DTOP_SELECTARG1) return a1;
+    const float a2 = Argument(st.alphaArg[2], in).a;
+    const float a0 = NeedsArg0(op) ? Argument(st.alphaArg[0], in).a : 0.0f;
     return Combine(op, a0, a1, a2, BlendAlpha(op, in));
 }
 
@@ -127,21 +133,20 @@ float LevelOfDetail(const Sampler& s, const Interpolants& p, const PixelValues& 
 
 // Runs the texture stages (and specular and fog) for one pixel.
 Color4 ShadePixel(const PixelSetup& s, const Interpolants& p, const PixelValues& px) {
-    StageInputs in;
-    in.diffuse = {px.Attr(0), px.Attr(1), px.Attr(2), px.Attr(3)};
+    Registers in;
+    in.diffuse() = {px.Attr(0), px.Attr(1), px.Attr(2), px.Attr(3)};
     if (s.specularAttr >= 0) {
         const int k = s.specularAttr;
-        in.specular = {px.Attr(k), px.Attr(k + 1), px.Attr(k + 2), px.Attr(k + 3)};
+        in.specular() = {px.Attr(k), px.Attr(k + 1), px.Attr(k + 2), px.Attr(k + 3)};
     } else {
-        in.specular = {0, 0, 0, 0};
+        in.specular() = {0, 0, 0, 0};
     }
-    in.current = in.diffuse;
-    in.temp = {0, 0, 0, 0};
-    in.factor = s.textureFactor;
+    in.current() = in.diffuse();
+    in.temp() = {0, 0, 0, 0};
+    in.r[D3DTA_TFACTOR] = s.textureFactor;
     bool premodulate = false;
     for (int i = 0; i < s.stageCount; ++i) {
         const StageSetup& st = s.stages[i];
-        in.texel = {0, 0, 0, 1};
         if (st.hasTexture) {
             float u = px.Attr(st.coordAttr), v = px.Attr(st.coordAttr + 1);
             const float lod = st.sampler.needsLod ? LevelOfDetail(st.sampler, p, px, st.coordAttr, u, v) : 0.0f;
@@ -150,24 +155,29 @@ Color4 ShadePixel(const PixelSetup& s, const Interpolants& p, const PixelValues&
                 u /= q;
                 v /= q;
             }
-            in.texel = Sample(st.sampler, u, v, lod);
+            in.texel() = Sample(st.sampler, u, v, lod);
+        } else {
+            in.texel() = {0, 0, 0, 1};
         }
         if (premodulate) {
-            in.current = {in.current.r * in.texel.r, in.current.g * in.texel.g, in.current.b * in.texel.b,
-                          in.current.a * in.texel.a};
+            Color4& c = in.current();
+            const Color4& t = in.texel();
+            c = {c.r * t.r, c.g * t.g, c.b * t.b, c.a * t.a};
             premodulate = false;
         }
         Color4 r = ColorOperation(st, in);
         r.a = st.colorOp == D3DTOP_DOTPRODUCT3 ? r.r : AlphaOperation(st, in);
-        r = {Sat(r.r), Sat(r.g), Sat(r.b), Sat(r.a)};
-        (st.toTemp ? in.temp : in.current) = r;
+        (st.toTemp ? in.temp() : in.current()) = {Sat(r.r), Sat(r.g), Sat(r.b), Sat(r.a)};
         premodulate = st.colorOp == D3DTOP_PREMODULATE;
     }
-    Color4 c = in.current;
-    if (s.addSpecular) c = {Sat(c.r + in.specular.r), Sat(c.g + in.specular.g), Sat(c.b + in.specular.b), c.a};
+    Color4 c = in.current();
+    if (s.addSpecular) {
+        const Color4& sp = in.specular();
+        c = {Sat(c.r + sp.r), Sat(c.g + sp.g), Sat(c.b + sp.b), c.a};
+    }
     if (s.fog != FogMode::kNone) {
         const float f = s.fog == FogMode::kVertex
-                            ? Sat(in.specular.a)
+                            ? Sat(in.specular().a)
                             : FogFactor(s.fogTableMode, px.w, s.fogStart, s.fogEnd, s.fogDensity);
         c.r = f * c.r + (1.0f - f) * s.fogColor.r;
         c.g = f * c.g + (1.0f - f) * s.fogColor.g;
@@ -240,19 +250,6 @@ inline float BlendFactor(DWORD factor, const Color4& src, const Color4& dest, in
 
 }  // namespace
 
-bool Compare(DWORD func, std::uint32_t value, std::uint32_t stored) {
-    switch (func) {
-        case D3DCMP_NEVER: return false;
-        case D3DCMP_LESS: return value < stored;
-        case D3DCMP_EQUAL: return value == stored;
-        case D3DCMP_LESSEQUAL: return value <= stored;
-        case D3DCMP_GREATER: return value > stored;
-        case D3DCMP_NOTEQUAL: return value != stored;
-        case D3DCMP_GREATEREQUAL: return value >= stored;
-        default: return true;
-    }
-}
-
 std::uint32_t StencilOp(DWORD op, std::uint32_t value, std::uint32_t ref) {
     switch (op) {
         case D3DSTENCILOP_ZERO: return 0;
@@ -287,7 +284,80 @@ Color4 BlendColors(DWORD srcBlend, DWORD destBlend, DWORD blendOp, const Color4&
     return r;
 }
 
+namespace {
+
+// A span of the simple case (PixelSetup::simple); gives exactly what the general loop gives.
+void ShadeSimpleSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p) {
+    const float fx = static_cast<float>(x0) - p.ox, fy = static_cast<float>(y) - p.oy;
+    float base[kMaxAttributes];
+    for (int k = 0; k < p.count; ++k) base[k] = p.a[k] + p.adx[k] * fx + p.ady[k] * fy;
+    const float rhw0 = p.rhw + p.drhwdx * fx + p.drhwdy * fy;
+    const double z0 = p.z + p.dzdx * (static_cast<double>(x0) - p.ox) + p.dzdy * (static_cast<double>(y) - p.oy);
+    const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(s.fb.pitch);
+    std::uint32_t* color = s.fb.color + row;
+    std::uint32_t* ds = s.fb.depthStencil && s.depthTest ? s.fb.depthStencil + row : nullptr;
+
+    // No stage: the diffuse colour. A stage that reads CURRENT reads the diffuse colour.
+    const StageSetup* st = s.stageCount ? &s.stages[0] : nullptr;
+    const DWORD colorOp = st ? st->colorOp : D3DTOP_SELECTARG1;
+    const DWORD alphaOp = st && st->alphaOp != D3DTOP_DISABLE ? st->alphaOp : D3DTOP_SELECTARG1;
+    const DWORD c1 = st ? st->colorArg[1] : D3DTA_DIFFUSE, c2 = st ? st->colorArg[2] : D3DTA_DIFFUSE;
+    const DWORD a1 = st && st->alphaOp != D3DTOP_DISABLE ? st->alphaArg[1] : D3DTA_DIFFUSE;
+    const DWORD a2 = st ? st->alphaArg[2] : D3DTA_DIFFUSE;
+    const TextureLevel* level = st && st->hasTexture ? &st->sampler.texture->level(st->sampler.baseLevel) : nullptr;
+    const int coord = st ? st->coordAttr : 0;
+    const float tw = level ? static_cast<float>(level->width) : 0.0f, th = level ? static_cast<float>(level->height) : 0.0f;
+    const std::uint32_t destAlpha = s.fb.destAlpha ? 0u : 0xFF000000u;
+
+    for (int x = x0; x <= x1; ++x) {
+        const int i = x - x0;
+        const float fi = static_cast<float>(i);
+        if (ds) {  // depth only: the simple case has no stencil
+            const std::uint32_t z = QuantizeDepth(z0 + p.dzdx * i, s.depthBias), old = ds[x];
+            if (!Compare(s.depthFunc, z, old >> 8)) continue;
+            if (s.depthWrite) ds[x] = (z << 8) | (old & 0xFF);
+        }
+        const float w = 1.0f / (rhw0 + p.drhwdx * fi);
+        Color4 r[3];  // DIFFUSE, CURRENT, TEXTURE
+        r[0] = {(base[0] + p.adx[0] * fi) * w, (base[1] + p.adx[1] * fi) * w, (base[2] + p.adx[2] * fi) * w,
+                (base[3] + p.adx[3] * fi) * w};
+        r[1] = r[0];
+        r[2] = {0, 0, 0, 1};
+        if (level) {
+            const float u = (base[coord] + p.adx[coord] * fi) * w, v = (base[coord + 1] + p.adx[coord + 1] * fi) * w;
+            const int tx = FloorToInt(u * tw) & level->widthMask, ty = FloorToInt(v * th) & level->heightMask;
+            r[2] = ColorFromArgb(level->pixels[static_cast<std::size_t>(ty) * level->width + tx]);
+        }
+        const Color4 &x1c = r[c1], &x2c = r[c2];
+        Color4 c = colorOp == D3DTOP_MODULATE ? Color4{x1c.r * x2c.r, x1c.g * x2c.g, x1c.b * x2c.b, 0}
+                   : colorOp == D3DTOP_SELECTARG1 ? x1c
+                                                  : x2c;
+        c.a = alphaOp == D3DTOP_MODULATE ? r[a1].a * r[a2].a : alphaOp == D3DTOP_SELECTARG1 ? r[a1].a : r[a2].a;
+        color[x] = ArgbFromColor(c) | destAlpha;
+    }
+}
+
+}  // namespace
+
+bool IsSimpleStage(const StageSetup& st) {
+    auto plainArg = [](DWORD a) { return a <= D3DTA_TEXTURE; };  // DIFFUSE, CURRENT, TEXTURE, no modifiers
+    auto simpleOp = [](DWORD op) { return op == D3DTOP_SELECTARG1 || op == D3DTOP_SELECTARG2 || op == D3DTOP_MODULATE; };
+    if (!simpleOp(st.colorOp) || !(simpleOp(st.alphaOp) || st.alphaOp == D3DTOP_DISABLE) || st.toTemp) return false;
+    if (!plainArg(st.colorArg[1]) || !plainArg(st.colorArg[2]) || !plainArg(st.alphaArg[1]) ||
+        !plainArg(st.alphaArg[2]))
+        return false;
+    if (!st.hasTexture) return true;
+    const Sampler& sm = st.sampler;
+    const TextureLevel& l = sm.texture->level(sm.baseLevel);
+    return !st.projected && !sm.needsLod && sm.magFilter <= D3DTEXF_POINT && sm.addressU == D3DTADDRESS_WRAP &&
+           sm.addressV == D3DTADDRESS_WRAP && l.widthMask >= 0 && l.heightMask >= 0;
+}
+
 void ShadeSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p) {
+    if (s.simple) {
+        ShadeSimpleSpan(s, y, x0, x1, p);
+        return;
+    }
     const float fx = static_cast<float>(x0) - p.ox, fy = static_cast<float>(y) - p.oy;
     float base[kMaxAttributes];
     for (int k = 0; k < p.count; ++k) base[k] = p.a[k] + p.adx[k] * fx + p.ady[k] * fy;

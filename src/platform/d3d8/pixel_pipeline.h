@@ -63,13 +63,31 @@ struct PixelSetup {
     // False when no colour can change (nothing written, no alpha test): only depth and stencil
     // are updated.
     bool shade = true;
+    // The common case, drawn by a shorter loop: no alpha test, blending, fog, specular or
+    // stencil, all channels written, and at most one stage that selects or modulates the
+    // diffuse colour and a point-sampled, wrapped power-of-two texture.
+    bool simple = false;
 };
+
+// Whether a stage can be drawn by the simple loop (PixelSetup::simple).
+bool IsSimpleStage(const StageSetup& stage);
 
 // Shades pixels x0..x1 (inclusive) of row y, all inside the framebuffer, from the planes.
 void ShadeSpan(const PixelSetup& setup, int y, int x0, int x1, const Interpolants& planes);
 
 // Direct3D comparison `func` of a new value against a stored one (D3DCMP_*; unknown: always).
-bool Compare(DWORD func, std::uint32_t value, std::uint32_t stored);
+inline bool Compare(DWORD func, std::uint32_t value, std::uint32_t stored) {
+    switch (func) {
+        case 1: return false;             // NEVER
+        case 2: return value < stored;    // LESS
+        case 3: return value == stored;   // EQUAL
+        case 4: return value <= stored;   // LESSEQUAL
+        case 5: return value > stored;    // GREATER
+        case 6: return value != stored;   // NOTEQUAL
+        case 7: return value >= stored;   // GREATEREQUAL
+        default: return true;             // ALWAYS, and any unknown function
+    }
+}
 // Stencil operation `op` on an 8-bit value.
 std::uint32_t StencilOp(DWORD op, std::uint32_t value, std::uint32_t ref);
 // The blend of a source and a destination colour, both in [0, 1].

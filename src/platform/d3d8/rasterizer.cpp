@@ -16,6 +16,13 @@ constexpr float kSubpixels = 256.0f;  // positions snap to 1/256 pixel
 inline std::int64_t FloorPixel(std::int64_t n) { return n >> 8; }
 inline std::int64_t CeilPixel(std::int64_t n) { return -((-n) >> 8); }
 
+// Nearest integer of a snapped coordinate; the guard band keeps |v| far below 2^31.
+inline std::int64_t Snap(float v) {
+    const float t = v * kSubpixels + 0.5f;
+    const auto i = static_cast<std::int64_t>(t);
+    return i - (t < static_cast<float>(i) ? 1 : 0);
+}
+
 inline int FloorToInt(float f, int lo, int hi) {
     const float g = std::floor(f);
     if (!(g >= static_cast<float>(lo))) return lo;
@@ -87,6 +94,59 @@ Edge MakeEdge(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb
     return e;
 }
 
+// Triangles narrower than this are scanned pixel by pixel over their bounding box; wider ones
+// get each row's span from the edges directly.
+constexpr int kNarrow = 16;
+
+void ScanNarrow(const PixelSetup& pixels, Edge* edges, int xmin, int xmax, int ymin, int ymax,
+                const Interpolants& planes) {
+    for (int py = ymin; py <= ymax; ++py) {
+        // Edge values at (xmin, py), biased so that covered means >= 0.
+        std::int64_t e[3];
+        for (int k = 0; k < 3; ++k) {
+            e[k] = edges[k].row + edges[k].a * xmin - edges[k].bias;
+            edges[k].row += edges[k].b;
+        }
+        int lo = xmin;
+        for (; lo <= xmax; ++lo) {
+            if ((e[0] | e[1] | e[2]) >= 0) break;
+            for (int k = 0; k < 3; ++k) e[k] += edges[k].a;
+        }
+        if (lo > xmax) continue;
+        int hi = lo;
+        // Covered pixels of a row are contiguous: the span ends at the first uncovered one.
+        for (; hi < xmax; ++hi) {
+            for (int k = 0; k < 3; ++k) e[k] += edges[k].a;
+            if ((e[0] | e[1] | e[2]) < 0) break;
+        }
+        ShadeSpan(pixels, py, lo, hi, planes);
+    }
+}
+
+void ScanWide(const PixelSetup& pixels, Edge* edges, int xmin, int xmax, int ymin, int ymax,
+              const Interpolants& planes) {
+    for (int py = ymin; py <= ymax; ++py) {
+        int lo = xmin, hi = xmax;
+        for (int k = 0; k < 3; ++k) {
+            Edge& e = edges[k];
+            // Covered where A px + row - bias >= 0. The quotients of these exact integers are
+            // correctly rounded doubles, which never cross an integer wrongly at these sizes.
+            const std::int64_t c = e.row - e.bias;
+            if (e.a > 0) {
+                const double bound = std::ceil(static_cast<double>(-c) / static_cast<double>(e.a));
+                if (bound > lo) lo = bound > hi ? hi + 1 : static_cast<int>(bound);
+            } else if (e.a < 0) {
+                const double bound = std::floor(static_cast<double>(c) / static_cast<double>(-e.a));
+                if (bound < hi) hi = bound < lo ? lo - 1 : static_cast<int>(bound);
+            } else if (c < 0) {
+                hi = lo - 1;
+            }
+            e.row += e.b;
+        }
+        if (lo <= hi) ShadeSpan(pixels, py, lo, hi, planes);
+    }
+}
+
 }  // namespace
 
 float ScreenArea(const OutVertex& a, const OutVertex& b, const OutVertex& c) {
@@ -98,8 +158,8 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
     const OutVertex* v[3] = {&va, &vb, &vc};
     std::int64_t x[3], y[3];
     for (int i = 0; i < 3; ++i) {
-        x[i] = std::lrint(v[i]->sx * kSubpixels);
-        y[i] = std::lrint(v[i]->sy * kSubpixels);
+        x[i] = Snap(v[i]->sx);
+        y[i] = Snap(v[i]->sy);
     }
     std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
     if (area == 0) return;
@@ -126,25 +186,10 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
     Interpolants planes;
     MakeTrianglePlanes(rs, v, fx, fy, flat, &planes);
 
-    for (int py = ymin; py <= ymax; ++py) {
-        int lo = xmin, hi = xmax;
-        for (Edge& e : edges) {
-            // Covered where A px + row - bias >= 0. The quotients of these exact integers are
-            // correctly rounded doubles, which never cross an integer wrongly at these sizes.
-            const std::int64_t c = e.row - e.bias;
-            if (e.a > 0) {
-                const double bound = std::ceil(static_cast<double>(-c) / static_cast<double>(e.a));
-                if (bound > lo) lo = bound > hi ? hi + 1 : static_cast<int>(bound);
-            } else if (e.a < 0) {
-                const double bound = std::floor(static_cast<double>(c) / static_cast<double>(-e.a));
-                if (bound < hi) hi = bound < lo ? lo - 1 : static_cast<int>(bound);
-            } else if (c < 0) {
-                hi = lo - 1;
-            }
-            e.row += e.b;
-        }
-        if (lo <= hi) ShadeSpan(*rs.pixels, py, lo, hi, planes);
-    }
+    if (xmax - xmin < kNarrow)
+        ScanNarrow(*rs.pixels, edges, xmin, xmax, ymin, ymax, planes);
+    else
+        ScanWide(*rs.pixels, edges, xmin, xmax, ymin, ymax, planes);
 }
 
 void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {

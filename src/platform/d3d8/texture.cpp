@@ -39,6 +39,8 @@ HRESULT Texture::Create(UINT width, UINT height, UINT levels, DWORD usage, D3DFO
         l.width = static_cast<int>(std::max(1u, width >> i));
         l.height = static_cast<int>(std::max(1u, height >> i));
         l.pixels = at;
+        if ((l.width & (l.width - 1)) == 0) l.widthMask = l.width - 1;
+        if ((l.height & (l.height - 1)) == 0) l.heightMask = l.height - 1;
         at += static_cast<std::size_t>(l.width) * l.height;
     }
     *texture = t.release();
@@ -112,14 +114,6 @@ Sampler MakeSampler(const Texture* texture, const DWORD* stageStates) {
 
 namespace {
 
-// floor() as an int, for coordinates of any size; NaN gives a large negative number.
-inline int FloorToInt(float f) {
-    if (!(f > -1.0e9f)) f = -1.0e9f;
-    if (f > 1.0e9f) f = 1.0e9f;
-    const int i = static_cast<int>(f);
-    return i - (f < static_cast<float>(i) ? 1 : 0);
-}
-
 inline int Modulo(int i, int n) {
     const int m = i % n;
     return m < 0 ? m + n : m;
@@ -147,6 +141,9 @@ inline int Address(int i, int n, DWORD mode) {
 }
 
 inline D3DCOLOR Texel(const Sampler& s, const TextureLevel& l, int i, int j) {
+    // Wrapping a power-of-two size is a mask.
+    if (s.addressU == D3DTADDRESS_WRAP && l.widthMask >= 0 && s.addressV == D3DTADDRESS_WRAP && l.heightMask >= 0)
+        return l.pixels[static_cast<std::size_t>(j & l.heightMask) * l.width + (i & l.widthMask)];
     i = Address(i, l.width, s.addressU);
     j = Address(j, l.height, s.addressV);
     if (i < 0 || j < 0) return s.border;

@@ -14,6 +14,7 @@ namespace ms {
 struct TextureLevel {
     int width = 0, height = 0;
     std::uint32_t* pixels = nullptr;  // width * height, rows top first
+    int widthMask = -1, heightMask = -1;  // size - 1 for power-of-two sizes, else -1
     bool locked = false;
 };
 
