@@ -493,6 +493,27 @@ TEST(XImport, ImportedModelSurvivesAGmfRoundTrip) {
     EXPECT_EQ(Dump(back), Dump(m));
 }
 
+std::string SamplesFolder() {
+    const char* data = std::getenv("MS_TEST_DATA");
+    return std::string(data ? data : "tests/data") + "/../../samples";
+}
+
+// The bundled figure: its CR LF copy imports the same, and the checked-in GMF is its import.
+TEST(XImport, BundledFigureMatchesItsCopies) {
+    TempDir dir;
+    const std::string folder = SamplesFolder();
+    Model figure, crlf, gmf;
+    ASSERT_TRUE(figure.LoadX(folder + "/figure.x"));
+    ASSERT_TRUE(crlf.LoadX(folder + "/figure_crlf.x"));
+    ASSERT_TRUE(gmf.LoadGmf(folder + "/figure.gmf"));
+    EXPECT_STREQ(figure.FrameName(0), "Scene_Root");
+    EXPECT_GE(figure.FrameCount(), 13);
+    EXPECT_EQ(Dump(crlf), Dump(figure));
+    EXPECT_EQ(Dump(gmf), Dump(figure));
+    ASSERT_TRUE(figure.SaveGmf(dir.Path("figure.gmf")));
+    EXPECT_EQ(test::ReadFileBytes(dir.Path("figure.gmf")), test::ReadFileBytes(folder + "/figure.gmf"));
+}
+
 // Every link of the records points into its array.
 void ExpectConsistent(const Model& m) {
     auto inRange = [](std::int32_t index, std::int32_t count) { return index >= -1 && index < count; };
