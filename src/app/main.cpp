@@ -1,7 +1,8 @@
 #include "app/modelsmith_app.h"
-#include "model/model.h"
 
 int main(int argc, char** argv) {
-    static ms::Model model;  // process-wide, like the Scene: lives until the program ends
-    return ms::app::RunModelsmith(argc, argv, model);
+    // The Model and the Scene are process-wide: they live until the program ends.
+    static ms::Model model;
+    static ms::Scene scene;
+    return ms::app::RunModelsmith(argc, argv, model, scene);
 }

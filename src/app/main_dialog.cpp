@@ -1,5 +1,7 @@
 #include "app/main_dialog.h"
 
+#include <cstdlib>
+
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QLabel>
@@ -8,6 +10,9 @@
 
 #include "app/control_ids.h"
 #include "app/main_dialog_template.h"
+#include "platform/d3d8/d3d8states.h"
+#include "platform/ui/viewport_widget.h"
+#include "skin/camera.h"
 
 // The icons and cursors are linked from a static library: register them explicitly.
 static void InitResources() { Q_INIT_RESOURCE(resources); }
@@ -44,6 +49,10 @@ MainDialog::MainDialog(EditorState& state) : ui::DialogWindow(MainDialogTemplate
 
 void MainDialog::StartUp() {
     StoreViewportRect();
+    state_.device = CreateViewportDevice(Viewport(id::kViewport));
+    if (!state_.device) std::exit(0);  // without a device there is nothing to show: end quietly
+    SetUpSceneDevice(state_.scene, state_.device.get());
+    state_.model.SetDevice(state_.device.get());
     for (const IconButton& b : kIconButtons) SetIconResource(b.id, b.icon);
     for (int check : {id::kAxisYZ, id::kSelect, id::kDrawMeshes, id::kDrawSceleton}) SetCheck(check, true);
     for (int i = id::kFunctionFirst; i <= id::kFunctionLast; ++i) Enable(i, false);
@@ -51,6 +60,7 @@ void MainDialog::StartUp() {
     SetText(id::kDistanceEdit, "50.00");
     Enable(id::kRegenEnvelope, false);
     Enable(id::kNormalCheck, false);
+    ShowCameraValues();
     for (int i = id::kEnvelopeFirst; i <= id::kEnvelopeLast; ++i) Enable(i, false);
     SetCheck(id::kHex, true);
     SetCheck(id::kMaterialDiffuse, true);
@@ -68,6 +78,8 @@ void MainDialog::Route(std::initializer_list<int> ids, CommandHandler* handler) 
 }
 
 void MainDialog::OnCommandReceived(int id, int notification) {
+    if (id == id::kSpecular && notification == ui::kClicked && state_.device)
+        state_.device->SetRenderState(D3DRS_SPECULARENABLE, IsChecked(id::kSpecular) ? 1 : 0);
     for (int option : kDisplayOptions) {
         if (id != option || notification != ui::kClicked) continue;
         DrawFrame();
@@ -77,7 +89,32 @@ void MainDialog::OnCommandReceived(int id, int notification) {
     if (route != routes_.end()) route->second->OnCommand(id, notification);
 }
 
-void MainDialog::DrawFrame() {}
+DisplayOptions MainDialog::ReadDisplayOptions() const {
+    DisplayOptions o;
+    o.triangles = IsChecked(id::kTriangles);
+    o.lines = IsChecked(id::kLines);
+    o.alpha = IsChecked(id::kAlpha);
+    o.noCulling = IsChecked(id::kNoCulling);
+    o.display = IsChecked(id::kDisplay);
+    o.drawMeshes = IsChecked(id::kDrawMeshes);
+    o.drawShadow = IsChecked(id::kDrawShadow);
+    o.drawSceleton = IsChecked(id::kDrawSceleton);
+    o.bonesOnTop = IsChecked(id::kBonesOnTop);
+    o.drawEnvelope = IsChecked(id::kDrawEnvelope);
+    return o;
+}
+
+void MainDialog::DrawFrame() {
+    ms::DrawFrame(state_.scene, state_.model, state_.selection, state_.bonePicked, ReadDisplayOptions());
+}
+
+void MainDialog::ShowCameraValues() {
+    CameraControls c;
+    ShowCamera(state_.scene, c);
+    const std::pair<int, const std::string*> fields[] = {{1128, &c.angleY},  {1129, &c.angleXZ}, {1130, &c.distance},
+                                                         {1125, &c.targetX}, {1126, &c.targetY}, {1127, &c.targetZ}};
+    for (const auto& [control, text] : fields) SetText(control, *text);
+}
 
 void MainDialog::OnCancel() {
     if (!AskYesNo("Do you want to save changes?", "Modelsmith")) EndDialog(0);

@@ -32,6 +32,10 @@ public:
     // Draws one frame from the controls, the Scene and the Model, and presents it.
     void DrawFrame();
     void ShowAbout();
+    // The "Display Options" as the controls show them now.
+    DisplayOptions ReadDisplayOptions() const;
+    // Writes the camera's values into the "Camera" edits.
+    void ShowCameraValues();
 
 protected:
     void OnOk() override {}

@@ -8,12 +8,12 @@
 
 namespace ms::app {
 
-int RunModelsmith(int argc, char** argv, Model& model) {
+int RunModelsmith(int argc, char** argv, Model& model, Scene& scene) {
     QApplication application(argc, argv);
     // Qt sets the process locale from the environment; numbers are read and shown in the C locale.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Modelsmith"));
-    EditorState state(model);
+    EditorState state(model, scene);
     MainDialog dialog(state);
     dialog.StartUp();
     dialog.exec();  // the result is ignored

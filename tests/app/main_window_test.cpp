@@ -25,7 +25,8 @@ protected:
     void TearDown() override { ui::SetPromptsForTesting(nullptr); }
 
     Model model;
-    EditorState state{model};
+    Scene scene;
+    EditorState state{model, scene};
     MainDialog dialog{state};
     ui::ScriptedPrompts prompts;
 };
@@ -107,7 +108,7 @@ TEST_F(MainWindow, MnemonicTriggersTheButton) {
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     QTest::keyClick(dialog.windowHandle(), Qt::Key_X, Qt::AltModifier);
-    QTest::qWaitFor([&] { return !spy.seen.empty(); }, 1000);  // a mnemonic animates the click
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !spy.seen.empty(); }, 1000));  // a mnemonic animates the click
     ASSERT_EQ(spy.seen.size(), 1u);
     EXPECT_EQ(spy.seen[0], std::make_pair(1120, 0));
     EXPECT_EQ(qobject_cast<QPushButton*>(dialog.Control(1120))->text(), "a&X=0");

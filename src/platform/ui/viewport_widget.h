@@ -7,12 +7,19 @@
 #include <QFrame>
 #include <QImage>
 
+#include "platform/d3d8/present_target.h"
+
 namespace ms::ui {
 
-class ViewportWidget : public QFrame {
+// It is also the window a device draws for: the device's back buffer is its size.
+class ViewportWidget : public QFrame, public DevicePresentTarget {
     Q_OBJECT
 public:
     explicit ViewportWidget(QWidget* parent);
+
+    int ClientWidth() const override { return width(); }
+    int ClientHeight() const override { return height(); }
+    void Present(const std::uint32_t* pixels, int w, int h, int pitch) override { ShowPicture(pixels, w, h, pitch); }
 
     // Copies a presented picture (32-bit 0xAARRGGBB pixels, `pitch` bytes a row) and shows it.
     void ShowPicture(const std::uint32_t* pixels, int width, int height, int pitch);
