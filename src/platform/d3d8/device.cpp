@@ -564,7 +564,8 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     const auto* data = static_cast<const std::uint8_t*>(vertexData);
     // In chunks of primitives, so that the processed vertices stay few whatever the count.
     const bool fan = type == D3DPT_TRIANGLEFAN;
-    vertices_.resize(std::max<std::size_t>(vertices_.size(), 3 * kChunkPrimitives + 3));
+    const std::size_t needed = std::min<std::uint64_t>(VertexCountOf(type, primitiveCount), 3 * kChunkPrimitives) + 3;
+    if (vertices_.size() < needed) vertices_.resize(needed);
     if (fan) ProcessVertices(d.vertex, data, stride, 0, 1, vertices_.data());
     for (UINT begin = 0; begin < primitiveCount; begin += kChunkPrimitives) {
         const UINT end = std::min(primitiveCount, begin + kChunkPrimitives);

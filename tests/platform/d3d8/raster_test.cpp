@@ -97,5 +97,228 @@ TEST_F(Raster, CullModesDropTheirWinding) {
     }
 }
 
+// A position only (XYZ), drawn with identity transforms: clip space is what is given.
+struct Position {
+    float x, y, z;
+};
+
+HRESULT DrawPositions(SoftwareDevice* device, D3DPRIMITIVETYPE type, UINT count, const std::vector<Position>& v) {
+    device->SetVertexShader(D3DFVF_XYZ);
+    return device->DrawPrimitiveUP(type, count, v.data(), sizeof(Position));
+}
+
+class Unlit : public DeviceTest {
+protected:
+    void Begin() {
+        DeviceTest::Begin();
+        device_->SetRenderState(D3DRS_LIGHTING, 0);
+        device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    }
+};
+
+TEST_F(Unlit, ViewportPlacesPixelsAndDepth) {
+    const D3DVIEWPORT8 vp{4, 2, 8, 6, 0.2f, 0.6f};
+    ASSERT_EQ(device_->SetViewport(&vp), D3D_OK);
+    Begin();
+    ASSERT_EQ(DrawPositions(device_, D3DPT_POINTLIST, 1, {{0.0f, 0.0f, 0.5f}}), D3D_OK);
+    EXPECT_EQ(CountPixels(), 1);
+    EXPECT_EQ(device_->Pixel(8, 5), 0xFFFFFFFFu);  // x: 4 + 8/2, y: 2 + 6/2
+    EXPECT_NEAR(device_->DepthStencil(8, 5) >> 8, 0.4 * 16777215.0, 1.0);  // MinZ + 0.5 (MaxZ - MinZ)
+    device_->EndScene();
+    // The corners of clip space are the corners of the viewport.
+    Begin();
+    DrawPositions(device_, D3DPT_TRIANGLESTRIP, 2, {{-1, 1, 0}, {1, 1, 0}, {-1, -1, 0}, {1, -1, 0}});
+    EXPECT_EQ(CountPixels(), 48);
+    EXPECT_NE(device_->Pixel(4, 2), 0u);
+    EXPECT_NE(device_->Pixel(11, 7), 0u);
+    EXPECT_EQ(device_->Pixel(12, 7), 0u);
+}
+
+TEST_F(Unlit, NearAndFarPlanesClipBeforeTheDivide) {
+    struct Case {
+        float zLeft, zRight;
+        DWORD clipping;
+        int columns;  // covered columns of the 16
+    };
+    // z runs linearly from the left edge to the right edge of the viewport; it is zLeft at
+    // x = -1 (pixel centre -0.5) and zRight at x = 1 (16.5 ... well beyond), so the cut lies at
+    // z = 0 or z = 1 exactly between two pixel centres.
+    const Case cases[] = {
+        {-1.0f, 1.0f, 1, 8},   // z >= 0 from the middle on
+        {0.0f, 2.0f, 1, 8},    // z <= 1 up to the middle
+        {-1.0f, 1.0f, 0, 16},  // clipping off: drawn whole
+        {0.1f, 0.9f, 1, 16},
+    };
+    for (const Case& c : cases) {
+        Begin();
+        device_->SetRenderState(D3DRS_CLIPPING, c.clipping);
+        device_->SetRenderState(D3DRS_ZENABLE, 0);
+        DrawPositions(device_, D3DPT_TRIANGLESTRIP, 2,
+                      {{-1, 1, c.zLeft}, {1, 1, c.zRight}, {-1, -1, c.zLeft}, {1, -1, c.zRight}});
+        int columns = 0;
+        for (int x = 0; x < 16; ++x) columns += device_->Pixel(x, 8) != 0;
+        EXPECT_EQ(columns, c.columns) << c.zLeft << " " << c.zRight << " clipping " << c.clipping;
+        EXPECT_EQ(CountPixels(), 16 * c.columns);
+        device_->EndScene();
+    }
+}
+
+TEST_F(Unlit, HugeTrianglesAreClippedToTheGuardBandAndCoverTheViewportOnce) {
+    Begin();
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    device_->SetRenderState(D3DRS_TEXTUREFACTOR, 0x01010101);
+    device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
+    // Vertices thousands of viewports away; two triangles sharing the diagonal.
+    DrawPositions(device_, D3DPT_TRIANGLELIST, 2,
+                  {{-9000, 9000, 0.5f}, {9000, 9000, 0.5f}, {-9000, -9000, 0.5f}, {9000, 9000, 0.5f},
+                   {9000, -9000, 0.5f}, {-9000, -9000, 0.5f}});
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(device_->Pixel(x, y), 0x01010101u) << x << "," << y;
+}
+
+TEST_F(Unlit, VerticesBehindTheEyeAreClippedAway) {
+    D3DMATRIX projection{};  // w = z: perspective
+    projection._11 = projection._22 = 1.0f;
+    projection._33 = 1.0f;
+    projection._43 = -0.5f;
+    projection._34 = 1.0f;
+    device_->SetTransform(D3DTS_PROJECTION, &projection);
+    Begin();
+    // A floor (y = -1) reaching from z = 2 to behind the eye (z = -4): only its part beyond
+    // z = 0.5 (the near plane) is drawn, below the horizon.
+    DrawPositions(device_, D3DPT_TRIANGLESTRIP, 2, {{-50, -1, 2}, {50, -1, 2}, {-50, -1, -4}, {50, -1, -4}});
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(device_->Pixel(x, y), 0u) << x << "," << y;
+    // The far edge (z = 2) is at row 12; the near plane (z = 0.5) would be at row 24, below the
+    // viewport: rows 12..15 are covered from side to side.
+    for (int y = 12; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) EXPECT_NE(device_->Pixel(x, y), 0u) << x << "," << y;
+}
+
+TEST_F(Raster, FillModesDrawTheTriangleTheEdgesOrTheVertices) {
+    const std::vector<RhwVertex> tri = {{2, 2, 0, 1, 0xFFFFFFFF}, {12, 2, 0, 1, 0xFFFFFFFF}, {2, 12, 0, 1, 0xFFFFFFFF}};
+    struct Case {
+        DWORD fill;
+        int pixels;
+    };
+    // Solid: rows 2..11 hold 10, 9, ... 1 pixels. Wireframe: the three edges without their end
+    // pixels (10 + 10 + 10 - overlaps at the corners). Points: the three vertices.
+    const Case cases[] = {{D3DFILL_SOLID, 55}, {D3DFILL_WIREFRAME, 30}, {D3DFILL_POINT, 3}};
+    for (const Case& c : cases) {
+        Begin();
+        device_->SetRenderState(D3DRS_FILLMODE, c.fill);
+        DrawRhw(D3DPT_TRIANGLELIST, 1, tri);
+        EXPECT_EQ(CountPixels(), c.pixels) << c.fill;
+        device_->EndScene();
+    }
+    // Points and edges are still culled with their triangle.
+    Begin();
+    device_->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+    DrawRhw(D3DPT_TRIANGLELIST, 1, tri);
+    EXPECT_EQ(CountPixels(), 0);
+}
+
+TEST_F(Raster, EveryPrimitiveType) {
+    const D3DCOLOR w = 0xFFFFFFFF;
+    // Four vertices of a square 8 pixels wide at (2, 2).
+    const std::vector<RhwVertex> square = {{2, 2, 0, 1, w}, {10, 2, 0, 1, w}, {2, 10, 0, 1, w}, {10, 10, 0, 1, w}};
+    struct Case {
+        D3DPRIMITIVETYPE type;
+        UINT count;
+        std::vector<RhwVertex> v;
+        int pixels;
+    };
+    const Case cases[] = {
+        {D3DPT_POINTLIST, 4, square, 4},
+        {D3DPT_LINELIST, 2, square, 18},                                      // two rows of 9 (LASTPIXEL)
+        {D3DPT_LINESTRIP, 3, square, 9 + 8 + 8},                              // top, diagonal, bottom
+        {D3DPT_TRIANGLELIST, 1, {square[0], square[1], square[2]}, 36},       // 8 + 7 + ... + 1
+        {D3DPT_TRIANGLESTRIP, 2, square, 64},                                 // the square
+        {D3DPT_TRIANGLEFAN, 2, {square[0], square[1], square[3], square[2]}, 64},
+    };
+    for (const Case& c : cases) {
+        Begin();
+        device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+        ASSERT_EQ(DrawRhw(c.type, c.count, c.v), D3D_OK);
+        EXPECT_EQ(CountPixels(), c.pixels) << c.type;
+        device_->EndScene();
+    }
+}
+
+TEST_F(Raster, LinesFollowTheDiamondRuleAndLastPixel) {
+    const D3DCOLOR w = 0xFFFFFFFF;
+    struct Case {
+        RhwVertex a, b;
+        DWORD lastPixel;
+        int pixels;
+        int x, y;  // a pixel that must be drawn
+    };
+    const Case cases[] = {
+        {{1, 1, 0, 1, w}, {6, 1, 0, 1, w}, 0, 5, 5, 1},
+        {{1, 1, 0, 1, w}, {6, 1, 0, 1, w}, 1, 6, 6, 1},
+        {{6, 1, 0, 1, w}, {1, 1, 0, 1, w}, 0, 5, 2, 1},      // from right to left the last is 1
+        {{1.3f, 1, 0, 1, w}, {5.6f, 1, 0, 1, w}, 0, 5, 5, 1},  // diamonds of 1..5 are left
+        {{2, 2, 0, 1, w}, {2, 9, 0, 1, w}, 0, 7, 2, 8},      // y-major
+        {{2, 2, 0, 1, w}, {8, 5, 0, 1, w}, 0, 6, 7, 5},      // x-major with a slope
+    };
+    for (const Case& c : cases) {
+        Begin();
+        device_->SetRenderState(D3DRS_LASTPIXEL, c.lastPixel);
+        DrawRhw(D3DPT_LINELIST, 1, {c.a, c.b});
+        EXPECT_EQ(CountPixels(), c.pixels) << c.a.x << "," << c.a.y << " to " << c.b.x << "," << c.b.y;
+        EXPECT_EQ(device_->Pixel(c.x, c.y), w);
+        device_->EndScene();
+    }
+}
+
+TEST_F(Raster, PointsAreSquaresOfThePointSize) {
+    Begin();
+    device_->SetRenderState(D3DRS_POINTSIZE, FloatState(4.0f));
+    DrawRhw(D3DPT_POINTLIST, 1, {{8, 8, 0, 1, 0xFFFFFFFF}});
+    EXPECT_EQ(CountPixels(), 16);
+    EXPECT_NE(device_->Pixel(6, 6), 0u);
+    EXPECT_NE(device_->Pixel(9, 9), 0u);
+    EXPECT_EQ(device_->Pixel(10, 10), 0u);
+}
+
+TEST_F(Raster, FlatShadingTakesTheFirstVertexOfEachTriangle) {
+    const D3DCOLOR red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF;
+    Begin();
+    device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device_->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    // A strip: the first triangle takes vertex 0 (red), the second vertex 1 (green).
+    DrawRhw(D3DPT_TRIANGLESTRIP, 2, {{0, 0, 0, 1, red}, {16, 0, 0, 1, green}, {0, 16, 0, 1, blue}, {16, 16, 0, 1, red}});
+    EXPECT_EQ(device_->Pixel(1, 1), red);
+    EXPECT_EQ(device_->Pixel(5, 5), red);
+    EXPECT_EQ(device_->Pixel(14, 14), green);
+    EXPECT_EQ(device_->Pixel(10, 9), green);
+    // Gouraud: a blend of the three.
+    device_->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+    DrawRhw(D3DPT_TRIANGLELIST, 1, {{0, 0, 0, 1, red}, {16, 0, 0, 1, green}, {0, 16, 0, 1, blue}});
+    const std::uint32_t p = device_->Pixel(4, 4);
+    EXPECT_GT(test::Channel(p, 2), 0);
+    EXPECT_GT(test::Channel(p, 1), 0);
+    EXPECT_GT(test::Channel(p, 0), 0);
+}
+
+TEST_F(Raster, AttributesAreInterpolatedWithPerspective) {
+    Begin();
+    // The left edge at w = 1, the right edge at w = 3 (rhw 1/3); black on the left, white on the
+    // right. Halfway across the screen the perspective-correct value is (0 + 1/3) / (1 + 1/3)
+    // = 0.25, not 0.5.
+    const D3DCOLOR black = 0xFF000000, white = 0xFFFFFFFF;
+    device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    DrawRhw(D3DPT_TRIANGLESTRIP, 2,
+            {{0, 0, 0, 1, black}, {16, 0, 0, 1.0f / 3, white}, {0, 16, 0, 1, black}, {16, 16, 0, 1.0f / 3, white}});
+    EXPECT_NEAR(test::Channel(device_->Pixel(8, 8), 1), 64, 1);
+    EXPECT_NEAR(test::Channel(device_->Pixel(0, 8), 1), 0, 1);
+}
+
 }  // namespace
 }  // namespace ms
