@@ -8,12 +8,15 @@
 // The import builds on a copy of the Model's records and hands them back only when the whole
 // file was read and checked: a rejected file (an index outside its array, a count the rest of
 // the file cannot hold, frames nested too deeply) changes nothing.
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <span>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "model/model.h"
@@ -90,11 +93,45 @@ struct MeshData {
     std::vector<std::int32_t> subsetFaces;
 };
 
+// The names taken among frames or among mesh nodes, for the uniqueness rule. Besides the set
+// for the lookups it keeps, per stem (a name less its trailing digits), the counter below which
+// every candidate is taken already: names are only added during an import, so starting there
+// gives the name the rule gives when it counts from 0, without walking the taken ones again.
+class NameRegistry {
+public:
+    template <typename Record>
+    explicit NameRegistry(const std::vector<Record>& records) {
+        for (const Record& r : records) taken_.emplace(r.name, strnlen(r.name, kNameSize));
+    }
+
+    // Applies MakeNameUnique to `name` (a kNameSize field) with `*counter` as the lowest counter
+    // to try, and takes the result.
+    void MakeUnique(char* name, const char* emptyName, int* counter) {
+        std::string stem = *name ? name : emptyName;
+        while (!stem.empty() && stem.back() >= '0' && stem.back() <= '9') stem.pop_back();
+        int& known = next_[stem];
+        *counter = std::max(*counter, known);
+        MakeNameUnique(name, emptyName, counter, [&](const char* candidate) { return taken_.count(candidate) > 0; });
+        known = *counter;
+        taken_.insert(name);
+    }
+
+private:
+    std::unordered_set<std::string> taken_;
+    std::unordered_map<std::string, int> next_;
+};
+
 class XImport {
 public:
     XImport(XReader& in, ModelRecords& records, std::vector<MeshGeometry>& geometries, std::int32_t geometryBase,
             float tolerance)
-        : in_(in), records_(records), geometries_(geometries), geometryBase_(geometryBase), tolerance_(tolerance) {}
+        : in_(in),
+          records_(records),
+          geometries_(geometries),
+          geometryBase_(geometryBase),
+          tolerance_(tolerance),
+          frameNames_(records.frames),
+          nodeNames_(records.meshNodes) {}
 
     // Reads the whole file into the records and geometries.
     Status Run();
@@ -128,6 +165,8 @@ private:
     std::vector<MeshGeometry>& geometries_;
     const std::int32_t geometryBase_;
     const float tolerance_;
+    NameRegistry frameNames_;
+    NameRegistry nodeNames_;
     Status status_;
 };
 
@@ -166,7 +205,7 @@ std::int32_t XImport::ReadFrame(int depth) {
     FrameRecord frame{};
     CopyName(frame.name, kNameSize, in_.ReadName(kNameSize - 1).c_str());
     int counter = 0;
-    MakeNameUnique(frame.name, "frame", &counter, [&](const char* name) { return records_.FindFrame(name) >= 0; });
+    frameNames_.MakeUnique(frame.name, "frame", &counter);
     frame.firstMeshNode = frame.nextSibling = frame.firstChild = -1;
     frame.meshNodeCount = 0;
     // The FrameTransformMatrix keyword is passed over by the number reader, which skips letters.
@@ -522,8 +561,7 @@ bool XImport::BuildSubset(const MeshData& mesh, std::size_t subset, std::vector<
     node.geometry = geometryBase_ + static_cast<std::int32_t>(geometries_.size());
     node.material = mesh.subsetMaterial[subset];
     CopyName(node.name, kNameSize, mesh.name.c_str());
-    MakeNameUnique(node.name, "mesh", nameCounter,
-                   [&](const char* name) { return records_.FindMeshNode(name) >= 0; });
+    nodeNames_.MakeUnique(node.name, "mesh", nameCounter);
     records_.meshNodes.push_back(node);
     geometries_.push_back(std::move(g));
     return true;

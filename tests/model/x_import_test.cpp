@@ -172,6 +172,14 @@ const ImportCase kImportCases[] = {
          EXPECT_EQ(m.FrameNextSibling(0), 1);
          EXPECT_EQ(m.RootTail(), 1);
      }},
+    {"counters skip names already taken, as far as they go",
+     EmptyFrame("A") + EmptyFrame("A5") + EmptyFrame("A1x"),
+     EmptyFrame("A") + EmptyFrame("A") + EmptyFrame("A7") + EmptyFrame("A") + EmptyFrame("A") + EmptyFrame("A") +
+         EmptyFrame("A") + EmptyFrame("A"),
+     [](const Model& m) {
+         const char* expected[] = {"A0", "A1", "A7", "A2", "A3", "A4", "A6", "A8"};
+         for (std::int32_t f = 3; f < m.FrameCount(); ++f) EXPECT_STREQ(m.FrameName(f), expected[f - 3]) << f;
+     }},
     {"materials equal within the tolerance with the same texture collapse into their average", "",
      "Mesh A { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;;\n"
      "  Material Near { 0.5;0.5;0.5;1;; 10; 0.1;0.1;0.1;; 0;0;0;; TextureFilename { \"t.bmp\"; } } } }\n"
@@ -453,6 +461,14 @@ TEST(XImport, LimitsAcceptWhatTheyBound) {
     Model deep;
     ASSERT_TRUE(LoadText(deep, DeepFrames(256)));
     EXPECT_EQ(deep.FrameCount(), 256);
+}
+
+TEST(XImport, ThousandsOfFramesOfOneNameGetCountersQuickly) {
+    std::string text;
+    for (int f = 0; f < 3000; ++f) text += EmptyFrame("Bone");
+    Model m;
+    ASSERT_TRUE(LoadText(m, text));
+    EXPECT_STREQ(m.FrameName(2999), "Bone2998");
 }
 
 TEST(XImport, MissingFileIsReportedAndChangesNothing) {
