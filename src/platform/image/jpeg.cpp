@@ -18,8 +18,14 @@ namespace ms::image {
 namespace {
 
 constexpr const char* kJpeg = "JPEG";
-// Bounds libjpeg's own buffers (the coefficients of a progressive file) beside the texels.
+// Bounds libjpeg's own buffers (the coefficients of a progressive file) beside the texels. The
+// fuzzer gets a lower bound, so that it does not spend its time clearing buffers for large
+// progressive images that end after a few bytes.
+#ifdef MS_IMAGE_FUZZING
+constexpr long kMaxLibraryMemory = 64l << 20;
+#else
 constexpr long kMaxLibraryMemory = 768l << 20;
+#endif
 // A progressive file may have very many scans that each touch the whole image; real ones have
 // a dozen or so.
 constexpr int kMaxScans = 1000;
