@@ -10,14 +10,8 @@ namespace ms {
 namespace {
 
 constexpr float kNoScore = 10000.0f;
+constexpr std::size_t kLaneRows = 17;
 constexpr float kQuarterTurn = 1.570795f;
-
-// Position within the falloff between the inner radius r1 (t = 0) and the outer radius r2
-// (t = 1). Equal radii make a hard edge at r1.
-float Ramp(float d, float r1, float r2) {
-    if (r2 == r1) return d <= r1 ? 0.0f : 2.0f;
-    return (d - r1) / (r2 - r1);
-}
 
 float Length3(float x, float y, float z) { return std::sqrt(x * x + y * y + z * z); }
 
@@ -62,53 +56,113 @@ PreparedEnvelope PrepareEnvelope(const Scene& scene, std::int32_t bone) {
     return p;
 }
 
+namespace {
+
+// Where a point lies against one envelope: d its distance from the envelope's axis (or from the
+// nearer dot beyond the ends), t its position in the falloff, s its score. Written without
+// branches, so that the compiler can measure several bones at once; each zone's values are
+// computed exactly as the zone's own formula gives them.
+struct Measure {
+    float d, t, s;
+};
+
+inline Measure MeasurePoint(float x, float y, float z, float length, float a1, float a2, float b1, float b2) {
+    const bool behind = (z <= 0.0f) | (length == 0.0f);  // behind Dot 1, or a sphere around it
+    const bool beyond = !behind & !(z < length);
+    const float along = behind ? z : (beyond ? z - length : 0.0f);
+    const float d = std::sqrt(x * x + y * y + along * along);
+    const float u = length - z;
+    const float between1 = (u * a1 + z * b1) / length;  // radii interpolated between the dots
+    const float between2 = (u * a2 + z * b2) / length;
+    const float r1 = behind ? a1 : (beyond ? b1 : between1);
+    const float r2 = behind ? a2 : (beyond ? b2 : between2);
+    const float ramp = (d - r1) / (r2 - r1);
+    const float t = r2 == r1 ? (d <= r1 ? 0.0f : 2.0f) : ramp;  // equal radii: a hard edge at R1
+    const float scaled = (d - r2) / length;
+    const float s = length == 0.0f ? d - r2 : scaled;
+    return {d, t, s};
+}
+
+// The weight for falloff position t, or with Normal Check the curve at 1 when the point lies on
+// the axis (d = 0) or its normal vanishes in envelope space.
+inline float WeightAt(const Measure& m, int curve, bool normalCheck, const float e[12], const D3DXVECTOR3* normal) {
+    if (normalCheck && normal) {
+        const D3DXVECTOR3& n = *normal;
+        const float nx = n.x * e[0] + n.y * e[3] + n.z * e[6];
+        const float ny = n.x * e[1] + n.y * e[4] + n.z * e[7];
+        const float nz = n.x * e[2] + n.y * e[5] + n.z * e[8];
+        if (m.d == 0.0f || Length3(nx, ny, nz) == 0.0f) return FalloffCurve(curve, 1.0f);
+    }
+    if (m.t <= 0.0f) return 1.0f;
+    if (m.t > 1.0f || std::isnan(m.t)) return 0.0f;
+    return FalloffCurve(curve, m.t);
+}
+
+// The slots of one vertex while its bones are visited.
+struct Slots {
+    VertexWeights w{{0, 0, 0, 0}, {0, 0, 0, 0}};
+    std::int32_t nearest;
+    float nearestScore = kNoScore;
+
+    void Offer(std::int32_t bone, float weight, float score) {
+        if (score < nearestScore) {
+            nearest = bone;
+            nearestScore = score;
+        }
+        if (!(weight > 0.0f)) return;  // weight 0 never replaces a slot
+        int weakest = 0;
+        float least = std::min(2.0f, w.weight[0]);
+        for (int j = 1; j < 4; ++j) {
+            if (w.weight[j] < least) {
+                weakest = j;
+                least = w.weight[j];
+            }
+        }
+        if (weight > least) {
+            w.bone[weakest] = bone;
+            w.weight[weakest] = weight;
+        }
+    }
+
+    VertexWeights Finish(int influences) {
+        for (int i = 0; i < 3; ++i) {
+            for (int j = i + 1; j < 4; ++j) {
+                if (w.weight[j] > w.weight[i]) {
+                    std::swap(w.weight[i], w.weight[j]);
+                    std::swap(w.bone[i], w.bone[j]);
+                }
+            }
+        }
+        // A full influence excludes every partial one.
+        bool full = false;
+        for (float& weight : w.weight) {
+            if (full && weight < 1.0f) weight = 0.0f;
+            if (weight == 1.0f) full = true;
+        }
+        const int k = std::clamp(influences, 1, 4);
+        for (int i = k; i < 4; ++i) w.weight[i] = 0.0f;
+        const float sum = w.weight[0] + w.weight[1] + w.weight[2] + w.weight[3];
+        if (sum == 0.0f) {
+            w.weight[0] = 1.0f;
+            for (std::int32_t& bone : w.bone) bone = nearest;
+            return w;
+        }
+        for (int i = 0; i < k; ++i) w.weight[i] /= sum;
+        for (int i = k; i < 4; ++i) w.bone[i] = w.bone[0];
+        return w;
+    }
+};
+
+}  // namespace
+
 EnvelopeSample EvaluateEnvelope(const PreparedEnvelope& env, const D3DXVECTOR3& p, const D3DXVECTOR3* normal) {
     if (!env.valid) return {0.0f, INFINITY};
     const auto& e = env.e;
     const float x = p.x * e[0][0] + p.y * e[1][0] + p.z * e[2][0] + e[3][0];
     const float y = p.x * e[0][1] + p.y * e[1][1] + p.z * e[2][1] + e[3][1];
     const float z = p.x * e[0][2] + p.y * e[1][2] + p.z * e[2][2] + e[3][2];
-    const float length = env.length;
-
-    float t, s, vz = z;
-    if (length == 0.0f) {
-        const float d = Length3(x, y, z);
-        t = Ramp(d, env.a1, env.a2);
-        s = d - env.a2;
-    } else if (z <= 0.0f) {  // behind Dot 1
-        const float d = Length3(x, y, z);
-        t = Ramp(d, env.a1, env.a2);
-        s = (d - env.a2) / length;
-    } else if (z < length) {  // between the dots: radii interpolated along the axis
-        const float d = std::sqrt(x * x + y * y);
-        const float u = length - z;
-        const float r1 = (u * env.a1 + z * env.b1) / length;
-        const float r2 = (u * env.a2 + z * env.b2) / length;
-        t = Ramp(d, r1, r2);
-        s = (d - r2) / length;
-        vz = 0.0f;
-    } else {  // beyond Dot 2
-        vz = z - length;
-        const float d = Length3(x, y, vz);
-        t = Ramp(d, env.b1, env.b2);
-        s = (d - env.b2) / length;
-    }
-
-    if (env.normalCheck && normal) {
-        const D3DXVECTOR3& n = *normal;
-        const float nx = n.x * e[0][0] + n.y * e[1][0] + n.z * e[2][0];
-        const float ny = n.x * e[0][1] + n.y * e[1][1] + n.z * e[2][1];
-        const float nz = n.x * e[0][2] + n.y * e[1][2] + n.z * e[2][2];
-        if (Length3(x, y, vz) == 0.0f || Length3(nx, ny, nz) == 0.0f) return {FalloffCurve(env.curve, 1.0f), s};
-    }
-    float weight;
-    if (t <= 0.0f)
-        weight = 1.0f;
-    else if (t > 1.0f || std::isnan(t))
-        weight = 0.0f;
-    else
-        weight = FalloffCurve(env.curve, t);
-    return {weight, s};
+    const Measure m = MeasurePoint(x, y, z, env.length, env.a1, env.a2, env.b1, env.b2);
+    return {WeightAt(m, env.curve, env.normalCheck, &e[0][0], normal), m.s};
 }
 
 std::int32_t ReferenceBone(const Scene& scene) {
@@ -121,58 +175,50 @@ SkinWeigher::SkinWeigher(const Scene& scene, std::int32_t referenceBone) {
     if (referenceBone < 0 || referenceBone >= scene.BoneCount()) return;
     const std::int32_t root = scene.bones[referenceBone].root;
     if (root >= 0 && root < scene.BoneCount()) fallbackBone_ = root;
-    for (std::int32_t b = 0; b < scene.BoneCount(); ++b)
-        if (scene.bones[b].root == root) envelopes_.push_back(PrepareEnvelope(scene, b));
+    for (std::int32_t b = 0; b < scene.BoneCount(); ++b) {
+        if (scene.bones[b].root != root) continue;
+        const PreparedEnvelope env = PrepareEnvelope(scene, b);
+        if (env.valid) envelopes_.push_back(env);  // an invalid one holds nothing and is never the nearest
+    }
+    const std::size_t n = envelopes_.size();
+    lanes_.resize(kLaneRows * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const PreparedEnvelope& env = envelopes_[i];
+        const float fields[kLaneRows] = {env.e[0][0], env.e[0][1], env.e[0][2], env.e[1][0], env.e[1][1], env.e[1][2],
+                                         env.e[2][0], env.e[2][1], env.e[2][2], env.e[3][0], env.e[3][1], env.e[3][2],
+                                         env.length,  env.a1,      env.a2,      env.b1,      env.b2};
+        for (std::size_t r = 0; r < kLaneRows; ++r) lanes_[r * n + i] = fields[r];
+    }
 }
 
 VertexWeights SkinWeigher::Weigh(const D3DXVECTOR3& p, const D3DXVECTOR3* normal, int influences) const {
-    VertexWeights w{{0, 0, 0, 0}, {0, 0, 0, 0}};
-    std::int32_t nearest = fallbackBone_;
-    float nearestScore = kNoScore;
-    for (const PreparedEnvelope& env : envelopes_) {
-        const EnvelopeSample sample = EvaluateEnvelope(env, p, normal);
-        if (sample.score < nearestScore) {
-            nearest = env.bone;
-            nearestScore = sample.score;
+    Slots slots;
+    slots.nearest = fallbackBone_;
+    constexpr std::size_t kBlock = 64;
+    float d[kBlock], t[kBlock], s[kBlock];
+    const std::size_t count = envelopes_.size();
+    const float* lanes = lanes_.data();
+    for (std::size_t first = 0; first < count; first += kBlock) {
+        const std::size_t n = std::min(kBlock, count - first);
+        // Measure the point against a block of bones, then offer each bone's weight in order.
+        for (std::size_t i = 0; i < n; ++i) {
+            const float* f = lanes + first + i;  // field r of this bone at f[r * count]
+            const float x = p.x * f[0 * count] + p.y * f[3 * count] + p.z * f[6 * count] + f[9 * count];
+            const float y = p.x * f[1 * count] + p.y * f[4 * count] + p.z * f[7 * count] + f[10 * count];
+            const float z = p.x * f[2 * count] + p.y * f[5 * count] + p.z * f[8 * count] + f[11 * count];
+            const Measure m = MeasurePoint(x, y, z, f[12 * count], f[13 * count], f[14 * count], f[15 * count],
+                                           f[16 * count]);
+            d[i] = m.d;
+            t[i] = m.t;
+            s[i] = m.s;
         }
-        int weakest = 0;
-        float least = std::min(2.0f, w.weight[0]);
-        for (int j = 1; j < 4; ++j) {
-            if (w.weight[j] < least) {
-                weakest = j;
-                least = w.weight[j];
-            }
-        }
-        if (sample.weight > least) {
-            w.bone[weakest] = env.bone;
-            w.weight[weakest] = sample.weight;
-        }
-    }
-    for (int i = 0; i < 3; ++i) {
-        for (int j = i + 1; j < 4; ++j) {
-            if (w.weight[j] > w.weight[i]) {
-                std::swap(w.weight[i], w.weight[j]);
-                std::swap(w.bone[i], w.bone[j]);
-            }
+        for (std::size_t i = 0; i < n; ++i) {
+            const PreparedEnvelope& env = envelopes_[first + i];
+            const float weight = WeightAt({d[i], t[i], s[i]}, env.curve, env.normalCheck, &env.e[0][0], normal);
+            slots.Offer(env.bone, weight, s[i]);
         }
     }
-    // A full influence excludes every partial one.
-    bool full = false;
-    for (float& weight : w.weight) {
-        if (full && weight < 1.0f) weight = 0.0f;
-        if (weight == 1.0f) full = true;
-    }
-    const int k = std::clamp(influences, 1, 4);
-    for (int i = k; i < 4; ++i) w.weight[i] = 0.0f;
-    const float sum = w.weight[0] + w.weight[1] + w.weight[2] + w.weight[3];
-    if (sum == 0.0f) {
-        w.weight[0] = 1.0f;
-        for (std::int32_t& bone : w.bone) bone = nearest;
-        return w;
-    }
-    for (int i = 0; i < k; ++i) w.weight[i] /= sum;
-    for (int i = k; i < 4; ++i) w.bone[i] = w.bone[0];
-    return w;
+    return slots.Finish(influences);
 }
 
 void WeighVertices(const SkinWeigher& weigher, std::span<const D3DXVECTOR3> positions,

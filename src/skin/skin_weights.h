@@ -51,7 +51,8 @@ struct VertexWeights {
     float weight[4];
 };
 
-// The bones of one skeleton tree, prepared for weighting many vertices.
+// The bones of one skeleton tree, prepared for weighting many vertices. The envelopes are kept
+// field by field across the bones, so that one vertex is measured against many bones at once.
 class SkinWeigher {
 public:
     // Takes the bones whose root is the root of `referenceBone` (the picked bone, or bone 0 when
@@ -66,6 +67,8 @@ public:
 
 private:
     std::vector<PreparedEnvelope> envelopes_;
+    // Row r of field r for every envelope: the 12 elements of e, length, a1, a2, b1, b2.
+    std::vector<float> lanes_;
     std::int32_t fallbackBone_ = 0;
 };
 
