@@ -125,14 +125,22 @@ TEST_F(MainWindow, MovingUpdatesTheViewportRectangle) {
     EXPECT_EQ(r.bottom - r.top, 653);
 }
 
-TEST_F(MainWindow, RepaintShowsTheLastPictureWithoutDrawing) {
+TEST_F(MainWindow, DisplayOptionsDrawAFrameAndARepaintDrawsNone) {
     auto* viewport = dialog.Viewport(1178);
-    std::vector<std::uint32_t> pixels(4 * 3, 0xff102030u);
-    viewport->ShowPicture(pixels.data(), 4, 3, 16);
+    EXPECT_EQ(viewport->presentCount(), 0);  // the start-up draws nothing
+    QTest::mouseClick(dialog.Control(1077), Qt::LeftButton);  // "Draw Shadow"
+    ASSERT_EQ(viewport->presentCount(), 1);
+    EXPECT_EQ(viewport->picture().size(), QSize(891, 653));
+    EXPECT_EQ(viewport->picture().pixel(10, 10) & 0xffffffu, 0x7d7dc8u);  // the clear colour
     const int painted = viewport->paintCount();
     viewport->repaint();
-    EXPECT_EQ(viewport->paintCount(), painted + 1);
-    EXPECT_EQ(viewport->picture().pixel(1, 1), 0xff102030u);
+    dialog.repaint();
+    EXPECT_GT(viewport->paintCount(), painted);
+    EXPECT_EQ(viewport->presentCount(), 1);
+    QTest::mouseClick(dialog.Control(1073), Qt::LeftButton);  // "Alpha" has no handler of its own
+    EXPECT_EQ(viewport->presentCount(), 1);
+    QTest::mouseClick(dialog.Control(1070), Qt::LeftButton);  // "Lines"
+    EXPECT_EQ(viewport->presentCount(), 2);
 }
 
 }  // namespace

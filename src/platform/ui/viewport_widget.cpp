@@ -13,6 +13,7 @@ ViewportWidget::ViewportWidget(QWidget* parent) : QFrame(parent) {
 void ViewportWidget::ShowPicture(const std::uint32_t* pixels, int width, int height, int pitch) {
     QImage view(reinterpret_cast<const uchar*>(pixels), width, height, pitch, QImage::Format_RGB32);
     picture_ = view.copy();
+    ++presentCount_;
     repaint();
 }
 

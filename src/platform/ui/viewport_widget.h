@@ -25,6 +25,7 @@ public:
     void ShowPicture(const std::uint32_t* pixels, int width, int height, int pitch);
     const QImage& picture() const { return picture_; }
     int paintCount() const { return paintCount_; }
+    int presentCount() const { return presentCount_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,6 +33,7 @@ protected:
 private:
     QImage picture_;
     int paintCount_ = 0;
+    int presentCount_ = 0;
 };
 
 }  // namespace ms::ui
