@@ -31,9 +31,12 @@ const IconButton kIconButtons[] = {
     {1082, 154}, {1083, 155}, {1089, 158}, {1091, 161}, {1090, 159}, {1093, 156}, {1094, 157}, {1085, 160},
 };
 
-const int kDisplayOptions[] = {id::kDrawSceleton, id::kDrawShadow, id::kBonesOnTop, id::kDrawMeshes,
-                               id::kDrawEnvelope, id::kNoCulling,  id::kDisplay,    id::kTriangles,
-                               id::kLines,        id::kPoints,     id::kSpecular};
+// The handler group that serves control `id`.
+int Group(int id) {
+    for (const ui::ControlSpec& c : MainDialogTemplate().controls)
+        if (c.id == id) return c.group;
+    return HandlerGroup::kNone;
+}
 
 }  // namespace
 
@@ -77,12 +80,16 @@ void MainDialog::Route(std::initializer_list<int> ids, CommandHandler* handler) 
     for (int i : ids) routes_[i] = handler;
 }
 
+void MainDialog::RouteGroup(int group, CommandHandler* handler) {
+    for (const ui::ControlSpec& c : MainDialogTemplate().controls)
+        if (c.group == group) routes_[c.id] = handler;
+}
+
 void MainDialog::OnCommandReceived(int id, int notification) {
     if (id == id::kSpecular && notification == ui::kClicked && state_.device)
         state_.device->SetRenderState(D3DRS_SPECULARENABLE, IsChecked(id::kSpecular) ? 1 : 0);
-    for (int option : kDisplayOptions) {
-        if (id != option || notification != ui::kClicked) continue;
-        DrawFrame();
+    if (Group(id) == HandlerGroup::kDisplay) {
+        if (notification == ui::kClicked) DrawFrame();
         return;
     }
     auto route = routes_.find(id);

@@ -27,6 +27,8 @@ public:
 
     // Routes the commands of `ids` to `handler` (the handler outlives the window).
     void Route(std::initializer_list<int> ids, CommandHandler* handler);
+    // Routes the commands of every control that `group` serves to `handler`.
+    void RouteGroup(int group, CommandHandler* handler);
 
     EditorState& state() { return state_; }
     // Draws one frame from the controls, the Scene and the Model, and presents it.

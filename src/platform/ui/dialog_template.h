@@ -37,6 +37,7 @@ struct ControlSpec {
     const char* caption;
     DialogRect rect;
     unsigned style = kNoStyle;
+    int group = 0;  // the owner's number for the handler group that serves it; 0 for none
 };
 
 struct DialogTemplate {
