@@ -2,10 +2,11 @@
 // a material that the input may average. A rejected file must leave the Model exactly as it was;
 // an accepted one must give records that save as GMF and read back the same. The block reader
 // must deliver the same characters and lines whatever its block size.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "model/model.h"
 #include "model/model_json.h"
@@ -13,9 +14,7 @@
 
 namespace {
 
-std::string TempPath(const char* suffix) {
-    return "/tmp/modelsmith-fuzz-x-" + std::to_string(::getpid()) + suffix;
-}
+std::string TempPath(const char* suffix) { return "/tmp/modelsmith-fuzz-x-" + std::to_string(::getpid()) + suffix; }
 
 void WriteFile(const std::string& path, const void* data, std::size_t size) {
     std::FILE* f = std::fopen(path.c_str(), "wb");

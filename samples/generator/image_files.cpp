@@ -1,12 +1,12 @@
 #include "image_files.h"
 
+#include <jpeglib.h>
+#include <png.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
-
-#include <jpeglib.h>
-#include <png.h>
 
 namespace samples {
 namespace {
@@ -85,7 +85,8 @@ Image HalfSize(const Image& image) {
             for (int k = 0; k < 4; ++k) {
                 int sum = 0;
                 for (int d = 0; d < 4; ++d)
-                    sum += image.At(std::min(2 * x + d % 2, image.width - 1), std::min(2 * y + d / 2, image.height - 1))[k];
+                    sum += image.At(std::min(2 * x + d % 2, image.width - 1),
+                                    std::min(2 * y + d / 2, image.height - 1))[k];
                 half.At(x, y)[k] = static_cast<std::uint8_t>((sum + 2) / 4);
             }
     return half;
@@ -144,7 +145,8 @@ bool WriteTga(const std::string& path, const Image& image) {
                 continue;
             }
             int raw = 1;
-            while (x + raw < image.width && raw < 128 && !(x + raw + 1 < image.width && pixel(x + raw, y) == pixel(x + raw + 1, y)))
+            while (x + raw < image.width && raw < 128 &&
+                   !(x + raw + 1 < image.width && pixel(x + raw, y) == pixel(x + raw + 1, y)))
                 ++raw;
             out.push_back(static_cast<std::uint8_t>(raw - 1));
             for (int i = 0; i < raw; ++i)
@@ -161,8 +163,8 @@ bool WriteDds(const std::string& path, const Image& image) {
     const std::uint32_t topBytes = std::max(1, (image.width + 3) / 4) * std::max(1, (image.height + 3) / 4) * 8;
     Bytes out = {'D', 'D', 'S', ' '};
     const std::uint32_t kFlags = 0x1 | 0x2 | 0x4 | 0x1000 | 0x20000 | 0x80000;  // caps, size, format, mips, linear size
-    for (std::uint32_t v : {124u, kFlags, static_cast<std::uint32_t>(image.height), static_cast<std::uint32_t>(image.width),
-                            topBytes, 0u, static_cast<std::uint32_t>(levels)})
+    for (std::uint32_t v : {124u, kFlags, static_cast<std::uint32_t>(image.height),
+                            static_cast<std::uint32_t>(image.width), topBytes, 0u, static_cast<std::uint32_t>(levels)})
         Put32(out, v);
     out.resize(out.size() + 11 * 4, 0);
     for (std::uint32_t v : {32u, 0x4u}) Put32(out, v);  // pixel format with a FourCC

@@ -49,12 +49,19 @@ struct MaterialDef {
 };
 
 const MaterialDef kMaterials[] = {
-    {"Skin", "0.900000;0.720000;0.600000;1.000000;;12.000000;0.150000;0.150000;0.150000;;0.000000;0.000000;0.000000;;", "skin.png"},
-    {"Cloth", "0.250000;0.350000;0.700000;1.000000;;4.000000;0.050000;0.050000;0.050000;;0.000000;0.000000;0.000000;;", "cloth.bmp"},
-    {"Leather", "0.450000;0.280000;0.150000;1.000000;;16.000000;0.300000;0.300000;0.300000;;0.000000;0.000000;0.000000;;", "leather.tga"},
-    {"Metal", "0.700000;0.720000;0.750000;1.000000;;40.000000;0.900000;0.900000;0.900000;;0.000000;0.000000;0.000000;;", "metal.dds"},
-    {"Face", "0.950000;0.800000;0.700000;1.000000;;10.000000;0.100000;0.100000;0.100000;;0.000000;0.000000;0.000000;;", "face.jpg"},
-    {"Hair", "0.200000;0.120000;0.060000;1.000000;;2.000000;0.000000;0.000000;0.000000;;0.000000;0.000000;0.000000;;", ""},
+    {"Skin", "0.900000;0.720000;0.600000;1.000000;;12.000000;0.150000;0.150000;0.150000;;0.000000;0.000000;0.000000;;",
+     "skin.png"},
+    {"Cloth", "0.250000;0.350000;0.700000;1.000000;;4.000000;0.050000;0.050000;0.050000;;0.000000;0.000000;0.000000;;",
+     "cloth.bmp"},
+    {"Leather",
+     "0.450000;0.280000;0.150000;1.000000;;16.000000;0.300000;0.300000;0.300000;;0.000000;0.000000;0.000000;;",
+     "leather.tga"},
+    {"Metal", "0.700000;0.720000;0.750000;1.000000;;40.000000;0.900000;0.900000;0.900000;;0.000000;0.000000;0.000000;;",
+     "metal.dds"},
+    {"Face", "0.950000;0.800000;0.700000;1.000000;;10.000000;0.100000;0.100000;0.100000;;0.000000;0.000000;0.000000;;",
+     "face.jpg"},
+    {"Hair", "0.200000;0.120000;0.060000;1.000000;;2.000000;0.000000;0.000000;0.000000;;0.000000;0.000000;0.000000;;",
+     ""},
 };
 
 std::string MaterialBlock(const MaterialDef& m, const std::string& indent) {
@@ -98,13 +105,14 @@ public:
         text += List(indent, faces_.size(), [&](std::size_t i) { return Corners(faces_[i], faces_[i].first); });
         text += indent + " MeshNormals {\n";
         text += List(indent + " ", normals_.size(), [&](std::size_t i) { return Triple(normals_[i]); });
-        text += List(indent + " ", faces_.size(), [&](std::size_t i) {
-            return Corners(faces_[i], -1 - faces_[i].normal);
-        });
+        text +=
+            List(indent + " ", faces_.size(), [&](std::size_t i) { return Corners(faces_[i], -1 - faces_[i].normal); });
         text += indent + " }\n" + indent + " MeshTextureCoords {\n";
-        text += List(indent + " ", uvs_.size(), [&](std::size_t i) { return Number(uvs_[i][0]) + ";" + Number(uvs_[i][1]) + ";"; });
+        text += List(indent + " ", uvs_.size(),
+                     [&](std::size_t i) { return Number(uvs_[i][0]) + ";" + Number(uvs_[i][1]) + ";"; });
         text += indent + " }\n" + indent + " MeshMaterialList {\n";
-        text += indent + "  " + std::to_string(materials_.size()) + ";\n" + indent + "  " + std::to_string(faces_.size()) + ";\n";
+        text += indent + "  " + std::to_string(materials_.size()) + ";\n" + indent + "  " +
+                std::to_string(faces_.size()) + ";\n";
         for (std::size_t i = 0; i < faces_.size(); ++i)
             text += indent + "  " + std::to_string(faces_[i].material) + (i + 1 < faces_.size() ? ",\n" : ";;\n");
         for (const char* m : materials_) text += indent + "  {" + m + "}\n";
@@ -122,7 +130,8 @@ private:
     // `first`) the normal -1 - first at every corner.
     static std::string Corners(const Face& f, int first) {
         std::string text = std::to_string(f.count) + ";";
-        for (int k = 0; k < f.count; ++k) text += std::to_string(first >= 0 ? first + k : -1 - first) + (k + 1 < f.count ? "," : ";");
+        for (int k = 0; k < f.count; ++k)
+            text += std::to_string(first >= 0 ? first + k : -1 - first) + (k + 1 < f.count ? "," : ";");
         return text;
     }
 
@@ -213,12 +222,13 @@ FrameDef Leg(float side) {
     Segment(upper, -0.42f, 0.0f, 0.06f, 0.06f, 0.08f, 0.08f, {0, 0, 0, 0, 1, 1});
     Segment(lower, -0.42f, 0.0f, 0.05f, 0.05f, 0.06f, 0.06f, {0, 0, 0, 0, 1, 0});
     const Vec3 inside{0, -0.05f, -0.03f};
-    const Vec3 heelTop{-0.05f, 0, 0.05f}, heelTop2{0.05f, 0, 0.05f}, heel{-0.05f, -0.08f, 0.06f}, heel2{0.05f, -0.08f, 0.06f};
+    const Vec3 heelTop{-0.05f, 0, 0.05f}, heelTop2{0.05f, 0, 0.05f}, heel{-0.05f, -0.08f, 0.06f},
+        heel2{0.05f, -0.08f, 0.06f};
     const Vec3 toe{-0.05f, -0.08f, -0.18f}, toe2{0.05f, -0.08f, -0.18f};
-    foot.Polygon({heelTop, heelTop2, heel2, heel}, 0, inside);     // back
-    foot.Polygon({heel, heel2, toe2, toe}, 0, inside);             // sole
-    foot.Polygon({heelTop, toe, toe2, heelTop2}, 0, inside);       // instep
-    foot.Polygon({heelTop, heel, toe}, 1, inside);                 // sides, with metal plates
+    foot.Polygon({heelTop, heelTop2, heel2, heel}, 0, inside);  // back
+    foot.Polygon({heel, heel2, toe2, toe}, 0, inside);          // sole
+    foot.Polygon({heelTop, toe, toe2, heelTop2}, 0, inside);    // instep
+    foot.Polygon({heelTop, heel, toe}, 1, inside);              // sides, with metal plates
     foot.Polygon({heelTop2, toe2, heel2}, 1, inside);
     FrameDef footFrame{"Foot" + s, Translation(0, -0.42f, 0), "Foot", foot, {}};
     FrameDef lowerFrame{"LowerLeg" + s, Translation(0, -0.42f, 0), "Leg", lower, {footFrame}};
@@ -265,7 +275,8 @@ void Fill(samples::Image& image, int r, int g, int b) {
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) {
             std::uint8_t* c = image.At(x, y);
-            c[0] = static_cast<std::uint8_t>(r), c[1] = static_cast<std::uint8_t>(g), c[2] = static_cast<std::uint8_t>(b);
+            c[0] = static_cast<std::uint8_t>(r), c[1] = static_cast<std::uint8_t>(g),
+            c[2] = static_cast<std::uint8_t>(b);
         }
 }
 
@@ -322,13 +333,14 @@ samples::Image FaceImage() {
                 float dx = (x + 0.5f - cx) / rx, dy = (y + 0.5f - cy) / ry;
                 if (dx * dx + dy * dy > 1) continue;
                 std::uint8_t* c = image.At(x, y);
-                c[0] = static_cast<std::uint8_t>(r), c[1] = static_cast<std::uint8_t>(g), c[2] = static_cast<std::uint8_t>(b);
+                c[0] = static_cast<std::uint8_t>(r), c[1] = static_cast<std::uint8_t>(g),
+                c[2] = static_cast<std::uint8_t>(b);
             }
     };
     for (float cx : {20.0f, 44.0f}) {
-        disc(cx, 18, 8, 1.5f, 70, 45, 25);   // brow
-        disc(cx, 25, 6, 4, 250, 250, 245);   // eye
-        disc(cx, 25, 2.5f, 3, 50, 90, 60);   // iris
+        disc(cx, 18, 8, 1.5f, 70, 45, 25);  // brow
+        disc(cx, 25, 6, 4, 250, 250, 245);  // eye
+        disc(cx, 25, 2.5f, 3, 50, 90, 60);  // iris
     }
     disc(32, 47, 10, 2.5f, 170, 60, 60);  // mouth
     return image;
@@ -357,8 +369,10 @@ bool WriteSamples(const std::string& folder) {
     const std::string text = FigureText();
     const std::string x = folder + "/figure.x", crlf = folder + "/figure_crlf.x", gmf = folder + "/figure.gmf";
     if (!WriteText(x, text) || !WriteText(crlf, WithCrLf(text))) return false;
-    if (!samples::WritePng(folder + "/skin.png", SkinImage()) || !samples::WriteBmp(folder + "/cloth.bmp", ClothImage()) ||
-        !samples::WriteTga(folder + "/leather.tga", LeatherImage()) || !samples::WriteDds(folder + "/metal.dds", MetalImage()) ||
+    if (!samples::WritePng(folder + "/skin.png", SkinImage()) ||
+        !samples::WriteBmp(folder + "/cloth.bmp", ClothImage()) ||
+        !samples::WriteTga(folder + "/leather.tga", LeatherImage()) ||
+        !samples::WriteDds(folder + "/metal.dds", MetalImage()) ||
         !samples::WriteJpeg(folder + "/face.jpg", FaceImage()))
         return false;
 

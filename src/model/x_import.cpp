@@ -382,7 +382,8 @@ void XImport::ReadMaterialList(MeshData& mesh) {
     for (std::int64_t s = 0; s < materials; ++s) mesh.subsetStart[s + 1] += mesh.subsetStart[s];
     mesh.subsetFaces.resize(faceIndices);
     std::vector<std::int64_t> next(mesh.subsetStart.begin(), mesh.subsetStart.end() - 1);
-    for (std::int64_t f = 0; f < faceIndices; ++f) mesh.subsetFaces[next[subsetOfFace[f]]++] = static_cast<std::int32_t>(f);
+    for (std::int64_t f = 0; f < faceIndices; ++f)
+        mesh.subsetFaces[next[subsetOfFace[f]]++] = static_cast<std::int32_t>(f);
 
     mesh.subsetMaterial.assign(materials, -1);
     for (std::int64_t s = 0; s < materials && ok(); ++s) mesh.subsetMaterial[s] = ReadMaterial(in_.ReadKeyword());
@@ -450,7 +451,8 @@ std::int32_t XImport::AddOrMergeMaterial(const MaterialRecord& record) {
         MaterialRecord& old = records_.materials[i];
         D3DMATERIAL8& o = old.material;
         if (!nearColour(o.Diffuse, n.Diffuse, true) || !nearColour(o.Specular, n.Specular, false) ||
-            !nearColour(o.Emissive, n.Emissive, false) || !near(o.Power, n.Power) || old.texture[0] != record.texture[0])
+            !nearColour(o.Emissive, n.Emissive, false) || !near(o.Power, n.Power) ||
+            old.texture[0] != record.texture[0])
             continue;
         averageColour(o.Diffuse, n.Diffuse);
         averageColour(o.Specular, n.Specular);
@@ -491,8 +493,8 @@ bool XImport::CheckSubset(const MeshData& mesh, std::span<const std::int32_t> fa
     if (mesh.hasTexcoords)
         for (std::int32_t v : used)
             if (v >= texcoords)
-                return fail("vertex " + std::to_string(v) + " has no texture coordinate (" +
-                            std::to_string(texcoords) + " given)");
+                return fail("vertex " + std::to_string(v) + " has no texture coordinate (" + std::to_string(texcoords) +
+                            " given)");
     if (mesh.hasNormals)
         for (std::int32_t f : faces) {
             if (f >= mesh.normalFaces.Count())

@@ -17,8 +17,7 @@ constexpr std::array<bool, 256> CharClass(const char* members) {
     return table;
 }
 
-constexpr std::array<bool, 256> kWordChar =
-    CharClass("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+constexpr std::array<bool, 256> kWordChar = CharClass("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
 constexpr std::array<bool, 256> kNumberChar = CharClass("0123456789.-+");
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -92,8 +92,8 @@ private:
     char* begin_ = nullptr;    // the translated characters of the current block
     char* pos_ = nullptr;
     char* end_ = nullptr;
-    bool heldCr_ = false;       // the previous block ended in a CR whose follower was not read yet
-    bool ended_ = false;        // Ctrl-Z, a read error or Stop(): nothing follows the block
+    bool heldCr_ = false;           // the previous block ended in a CR whose follower was not read yet
+    bool ended_ = false;            // Ctrl-Z, a read error or Stop(): nothing follows the block
     std::int64_t linesBefore_ = 0;  // line feeds in the blocks before the current one
     int current_ = 0;
     float lastNumber_ = 0.0f;

@@ -206,7 +206,8 @@ const ImportCase kImportCases[] = {
          EXPECT_EQ(m.FrameMeshNodeCount(0), 0);
      }},
     {"a frame's mesh-node run reaches the last node made, claiming those of its child", "",
-     "Frame P { " + kIdentity + Triangle("A") + "Frame C { " + kIdentity + Triangle("B") + "}\n" + Triangle("D") + "}\n",
+     "Frame P { " + kIdentity + Triangle("A") + "Frame C { " + kIdentity + Triangle("B") + "}\n" + Triangle("D") +
+         "}\n",
      [](const Model& m) {
          ASSERT_EQ(m.FrameCount(), 2);
          EXPECT_EQ(m.FrameFirstMeshNode(0), 0);
@@ -282,7 +283,8 @@ const ImportCase kImportCases[] = {
          EXPECT_EQ(Colour(a.material.Emissive), (Floats{0.8f, 0.9f, 1.0f, 0.4f}));
          EXPECT_EQ(a.material.Power, 9.0f);
          EXPECT_EQ(a.stageCount, 1);
-         EXPECT_EQ(std::vector<std::int32_t>(a.texture, a.texture + 8), (std::vector<std::int32_t>{0, -1, -1, -1, -1, -1, -1, -1}));
+         EXPECT_EQ(std::vector<std::int32_t>(a.texture, a.texture + 8),
+                   (std::vector<std::int32_t>{0, -1, -1, -1, -1, -1, -1, -1}));
          EXPECT_EQ(m.GetMaterial(1).texture[0], 0);
          EXPECT_EQ(m.GetMaterial(2).texture[0], 1);
          EXPECT_EQ(m.GetMaterial(3).texture[0], -1);
@@ -417,12 +419,14 @@ const BadFile kBadFiles[] = {
      "line 2: vertex count 1000000 is more than the rest of the file can hold"},
     {"negative count", "Mesh M { -2; 0;0;0;; }", "line 2: vertex count -2 is not a count"},
     {"count beyond 32 bits", "Mesh M { 99999999999; }", "line 2: vertex count 1e+11 is not a count"},
-    {"negative corner count", "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;;\n 1; -3;0,1,2;; }", "line 3: corner count -3 is not a count"},
+    {"negative corner count", "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;;\n 1; -3;0,1,2;; }",
+     "line 3: corner count -3 is not a count"},
     {"file ends inside the vertex list", "Mesh M { 2; 1;2;3;\n and no more numbers }",
      "line 3: the file ends inside the vertex list"},
     {"Ctrl-Z inside the vertex list", "Mesh M { 2; 1;2;3;\x1A 4;5;6;; }",
      "line 2: vertex count 2 is more than the rest of the file can hold"},
-    {"face without a normal face", kTriangleStart + " MeshNormals { 1; 0;1;0;; 0; }\n MeshMaterialList { 1; 1; 0;; {Base} } }",
+    {"face without a normal face",
+     kTriangleStart + " MeshNormals { 1; 0;1;0;; 0; }\n MeshMaterialList { 1; 1; 0;; {Base} } }",
      "line 2: mesh \"M\": face 0 has no normal face (0 given)"},
     {"normal face shorter than its face",
      kTriangleStart + " MeshNormals { 1; 0;1;0;; 1; 2;0,0;; }\n MeshMaterialList { 1; 1; 0;; {Base} } }",
@@ -536,14 +540,15 @@ void ExpectConsistent(const Model& m) {
     for (std::int32_t f = 0; f < m.FrameCount(); ++f) {
         EXPECT_TRUE(inRange(m.FrameNextSibling(f), m.FrameCount()) && inRange(m.FrameFirstChild(f), m.FrameCount()));
         std::int32_t first = m.FrameFirstMeshNode(f);
-        EXPECT_TRUE(first == -1 ? m.FrameMeshNodeCount(f) == 0
-                                : first >= 0 && first < m.MeshNodeCount() && first + m.FrameMeshNodeCount(f) <= m.MeshNodeCount());
+        std::int32_t end = first + m.FrameMeshNodeCount(f);
+        EXPECT_TRUE(first == -1 ? end == -1 : first >= 0 && first < m.MeshNodeCount() && end <= m.MeshNodeCount());
     }
     for (std::int32_t n = 0; n < m.MeshNodeCount(); ++n) {
         EXPECT_TRUE(m.MeshNodeGeometry(n) >= 0 && m.MeshNodeGeometry(n) < m.GeometryCount());
         EXPECT_TRUE(inRange(m.MeshNodeMaterial(n), m.MaterialCount()));
     }
-    for (std::int32_t i = 0; i < m.MaterialCount(); ++i) EXPECT_TRUE(inRange(m.GetMaterial(i).texture[0], m.TextureCount()));
+    for (std::int32_t i = 0; i < m.MaterialCount(); ++i)
+        EXPECT_TRUE(inRange(m.GetMaterial(i).texture[0], m.TextureCount()));
     for (std::int32_t g = 0; g < m.GeometryCount(); ++g)
         for (std::uint16_t index : m.Geometry(g)->indices) EXPECT_LT(index, m.Geometry(g)->vertexCount);
 }
