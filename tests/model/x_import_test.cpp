@@ -224,6 +224,8 @@ const ImportCase kImportCases[] = {
          EXPECT_EQ(m.FrameFirstChild(0), -1);
          EXPECT_EQ(m.FrameNextSibling(0), 1);
      }},
+    {"a nested unknown block at the top level ends the import at its second closing brace", "",
+     "Unknown { Inner { 1; } 2; }\n" + EmptyFrame("Lost"), [](const Model& m) { EXPECT_EQ(m.FrameCount(), 0); }},
     {"a closing brace directly after a word is lost with the word", "",
      "Frame A { " + kIdentity + " Dummy { 1} Frame B { " + kIdentity + " } }\n" + EmptyFrame("C"),
      [](const Model& m) {
