@@ -133,8 +133,8 @@ void BM_LoadX(benchmark::State& state) {
     state.counters["peak_memory_per_file_byte"] = peak / static_cast<double>(FileSize());
 }
 
-BENCHMARK(BM_ReadIntoMemory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadX)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadIntoMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadX)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -74,7 +74,7 @@ struct FaceList {
     }
 };
 
-// What the file gives of one mesh; dropped when the mesh has been built.
+// What the file gives of one mesh, until the mesh has been built.
 struct MeshData {
     std::string name;
     std::int64_t line = 0;
@@ -91,6 +91,23 @@ struct MeshData {
     std::vector<std::int32_t> subsetMaterial;
     std::vector<std::int64_t> subsetStart;
     std::vector<std::int32_t> subsetFaces;
+
+    // Empties every field and keeps the memory for the next mesh.
+    void Reset() {
+        name.clear();
+        line = vertexCount = 0;
+        positions.clear();
+        faces.start.assign(1, 0);
+        faces.corners.clear();
+        hasTexcoords = hasNormals = false;
+        texcoords.clear();
+        normals.clear();
+        normalFaces.start.assign(1, 0);
+        normalFaces.corners.clear();
+        subsetMaterial.clear();
+        subsetStart.clear();
+        subsetFaces.clear();
+    }
 };
 
 // The names taken among frames or among mesh nodes, for the uniqueness rule. Besides the set
@@ -167,6 +184,9 @@ private:
     const float tolerance_;
     NameRegistry frameNames_;
     NameRegistry nodeNames_;
+    MeshData mesh_;
+    std::vector<std::int32_t> remap_;  // new index of each vertex of the mesh being built, or -1
+    std::vector<std::int32_t> used_;   // the mesh vertices of the subset being built, by new index
     Status status_;
 };
 
@@ -299,7 +319,8 @@ bool XImport::ReadFaces(const char* what, const char* indexWhat, const char* ind
 }
 
 std::int32_t XImport::ReadMesh() {
-    MeshData mesh;
+    MeshData& mesh = mesh_;  // meshes do not nest, so one set of buffers serves them all
+    mesh.Reset();
     mesh.name = in_.ReadName(kNameSize - 1);
     if (mesh.name.empty()) mesh.name = "mesh";
     mesh.line = in_.Line();
@@ -470,11 +491,10 @@ std::int32_t XImport::AddOrMergeMaterial(const MaterialRecord& record) {
 std::int32_t XImport::BuildMesh(const MeshData& mesh) {
     if (mesh.subsetMaterial.empty()) return -1;
     const auto first = static_cast<std::int32_t>(records_.meshNodes.size());
-    std::vector<std::int32_t> remap(mesh.vertexCount, -1);
-    std::vector<std::int32_t> used;
+    remap_.assign(mesh.vertexCount, -1);
     int nameCounter = 0;  // continues across the subsets
     for (std::size_t s = 0; s < mesh.subsetMaterial.size(); ++s)
-        if (!BuildSubset(mesh, s, remap, used, &nameCounter)) return -1;
+        if (!BuildSubset(mesh, s, remap_, used_, &nameCounter)) return -1;
     return first;
 }
 

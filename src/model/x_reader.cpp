@@ -28,26 +28,23 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 // Converts the longest prefix of [p, end) of the form digits [. digits] that holds a digit, as
 // the C library converts decimal text to double. False when there is no such prefix.
 bool ConvertUnsigned(const char* p, const char* end, double& value) {
-    const char* integerEnd = p;
-    while (integerEnd != end && IsDigit(*integerEnd)) ++integerEnd;
-    const char* fractionEnd = integerEnd;
-    if (fractionEnd != end && *fractionEnd == '.')
-        for (++fractionEnd; fractionEnd != end && IsDigit(*fractionEnd);) ++fractionEnd;
-    const std::size_t integerDigits = integerEnd - p;
-    const std::size_t fractionDigits = integerEnd == fractionEnd ? 0 : fractionEnd - integerEnd - 1;
-    if (integerDigits + fractionDigits == 0) return false;
+    // One pass gathers the digits; the mantissa is only used while it holds at most 19 of them.
+    std::uint64_t mantissa = 0;
+    std::size_t digits = 0, fractionDigits = 0;
+    const char* q = p;
+    for (; q != end && IsDigit(*q); ++q, ++digits) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q - '0');
+    const char* integerEnd = q;
+    if (q != end && *q == '.')
+        for (++q; q != end && IsDigit(*q); ++q, ++digits, ++fractionDigits)
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q - '0');
+    if (digits == 0) return false;
     // Fast path: a mantissa exact in a double divided by an exact power of ten rounds once,
     // correctly.
-    if (integerDigits + fractionDigits <= 19 && fractionDigits <= 22) {
-        std::uint64_t mantissa = 0;
-        for (const char* d = p; d != fractionEnd; ++d)
-            if (*d != '.') mantissa = mantissa * 10 + static_cast<std::uint64_t>(*d - '0');
-        if (mantissa <= (std::uint64_t{1} << 53)) {
-            value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
-            return true;
-        }
+    if (digits <= 19 && fractionDigits <= 22 && mantissa <= (std::uint64_t{1} << 53)) {
+        value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+        return true;
     }
-    auto [stop, error] = std::from_chars(p, fractionEnd, value, std::chars_format::fixed);
+    auto [stop, error] = std::from_chars(p, q, value, std::chars_format::fixed);
     if (error == std::errc::result_out_of_range) {
         // Beyond the range of a double: infinity when a non-zero digit precedes the decimal
         // point, else zero.
@@ -66,6 +63,28 @@ float ConvertNumber(const char* begin, const char* end) {
     double value = 0.0;
     if (!ConvertUnsigned(begin, end, value)) return 0.0f;
     return static_cast<float>(negative ? -value : value);
+}
+
+// The line feeds in [p, end), eight bytes at a time: a byte is zero after the XOR exactly where
+// it was a line feed, and the high bit of each byte of `nonZero` says whether it is not zero.
+std::int64_t CountLineFeeds(const char* p, const char* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kLow7 = kOnes * 0x7F, kHigh = kOnes * 0x80;
+    constexpr std::uint64_t kEvenBytes = 0x00FF00FF00FF00FFull;
+    std::int64_t total = 0;
+    while (end - p >= 8) {
+        std::uint64_t lanes = 0;  // a count per byte lane, below 256 for up to 255 words
+        for (int i = 0; i < 255 && end - p >= 8; ++i, p += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            std::uint64_t x = word ^ (kOnes * '\n');
+            std::uint64_t nonZero = ((x & kLow7) + kLow7) | x;
+            lanes += (~nonZero & kHigh) >> 7;
+        }
+        std::uint64_t pairs = (lanes & kEvenBytes) + ((lanes >> 8) & kEvenBytes);  // four 16-bit sums
+        total += static_cast<std::int64_t>((pairs * 0x0001000100010001ull) >> 48);
+    }
+    for (; p != end; ++p) total += *p == '\n';
+    return total;
 }
 
 }  // namespace
@@ -88,7 +107,7 @@ void XReader::SetTemplates(const char (*table)[kTemplateSlot]) {
 
 bool XReader::Refill() {
     if (ended_ || block_.empty()) return false;
-    linesBefore_ += std::count(begin_, end_, '\n');
+    linesBefore_ += CountLineFeeds(begin_, end_);
     char* raw = block_.data() + 1;
     for (;;) {
         begin_ = pos_ = end_ = raw;
@@ -251,7 +270,7 @@ std::string XReader::ReadQuotedFileName(std::size_t maxLength) {
 }
 
 std::int64_t XReader::Line() const {
-    std::int64_t before = linesBefore_ + std::count(begin_, pos_, '\n');
+    std::int64_t before = linesBefore_ + CountLineFeeds(begin_, pos_);
     if (current_ == '\n' && pos_ != begin_) --before;  // a line feed belongs to the line it ends
     return before + 1;
 }
