@@ -68,7 +68,7 @@ public:
     virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
                                     UINT stride) = 0;
     // Draws with 16-bit (D3DFMT_INDEX16) indices into vertexData; an index outside
-    // minIndex .. minIndex + vertexCount - 1 refuses the whole call.
+    // minIndex .. minIndex + vertexCount - 1 refuses the whole call. vertexData points at vertex 0.
     virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
                                            UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
                                            const void* vertexData, UINT stride) = 0;

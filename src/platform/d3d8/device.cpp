@@ -593,10 +593,8 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
     if (const HRESULT hr = CheckDraw(type, primitiveCount, vertexData, stride); FAILED(hr)) return hr;
     if (!indexData || vertexCount == 0 || (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
-    if (vertexCount > 3 * kMaxPrimitives || std::uint64_t{minIndex} + vertexCount > 0xFFFFFFFFull)
-        return D3DERR_INVALIDCALL;
+    if (std::uint64_t{minIndex} + vertexCount > 0x100000000ull) return D3DERR_INVALIDCALL;
     const UINT indexCount = static_cast<UINT>(VertexCountOf(type, primitiveCount));
-    // Every index must name one of the vertices handed over; otherwise nothing is drawn.
     const auto* bytes = static_cast<const std::uint8_t*>(indexData);
     const bool wide = indexFormat == D3DFMT_INDEX32;
     const auto indexAt = [bytes, wide](UINT i) -> UINT {
@@ -609,21 +607,27 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
         std::memcpy(&v, bytes + 2 * std::size_t{i}, 2);
         return v;
     };
+    // Every index must name one of the vertices handed over; otherwise nothing is drawn. Only
+    // the vertices between the lowest and the highest index are processed.
+    UINT lowest = 0xFFFFFFFFu, highest = 0;
     for (UINT i = 0; i < indexCount; ++i) {
         const UINT index = indexAt(i);
         if (index < minIndex || index - minIndex >= vertexCount) return D3DERR_INVALIDCALL;
+        lowest = std::min(lowest, index);
+        highest = std::max(highest, index);
     }
+    const UINT span = highest - lowest + 1;
+    if (span > kMaxVertexSpan) return D3DERR_INVALIDCALL;
     DrawState d;
     PrepareDraw(&d);
     try {
-        if (vertices_.size() < vertexCount) vertices_.resize(vertexCount);
+        if (vertices_.size() < span) vertices_.resize(span);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    ProcessVertices(d.vertex, static_cast<const std::uint8_t*>(vertexData), stride, minIndex, vertexCount,
-                    vertices_.data());
+    ProcessVertices(d.vertex, static_cast<const std::uint8_t*>(vertexData), stride, lowest, span, vertices_.data());
     DrawPrimitives(d.primitive, type, 0, primitiveCount, vertices_.data(),
-                   [&indexAt, minIndex](UINT i) { return indexAt(i) - minIndex; });
+                   [&indexAt, lowest](UINT i) { return indexAt(i) - lowest; });
     return D3D_OK;
 }
 

@@ -73,8 +73,10 @@ public:
     std::uint32_t Pixel(int x, int y) const { return color_[Offset(x, y)]; }
     std::uint32_t DepthStencil(int x, int y) const { return depthStencil_.empty() ? 0 : depthStencil_[Offset(x, y)]; }
 
-    // The largest primitive count of one draw call.
+    // The largest primitive count of one draw call, and the most vertices that the indices of
+    // one indexed draw may span (highest index - lowest index + 1).
     static constexpr UINT kMaxPrimitives = 0xFFFFF;
+    static constexpr UINT kMaxVertexSpan = 0x100000;
 
 private:
     explicit SoftwareDevice(const DeviceConfig& config);

@@ -367,6 +367,22 @@ TEST_F(Sampling, MipLevelFollowsTheTexelsPerPixel) {
     }
 }
 
+TEST_F(Sampling, PointSpritesSpanTheTextureAcrossThePoint) {
+    const std::uint32_t a = 0xFF000001, b = 0xFF000002, c = 0xFF000003, d = 0xFF000004;
+    TexturePtr t = MakeTexture(2, 2, {a, b, c, d});
+    device_->SetTexture(0, t.get());
+    device_->SetRenderState(D3DRS_POINTSIZE, FloatState(4.0f));
+    device_->SetRenderState(D3DRS_POINTSPRITEENABLE, 1);
+    Begin();
+    const QuadVertex v = {8, 8, 0.5f, 1, 0xFFFFFFFF, 0, 0.9f, 0.9f};  // its own coordinates are ignored
+    device_->SetVertexShader(kQuadFvf);
+    device_->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof v);
+    EXPECT_EQ(device_->Pixel(6, 6), a);
+    EXPECT_EQ(device_->Pixel(9, 6), b);
+    EXPECT_EQ(device_->Pixel(6, 9), c);
+    EXPECT_EQ(device_->Pixel(9, 9), d);
+}
+
 // The short loop for the common set-up gives what the general loop gives: the same random
 // triangles drawn both ways (an alpha test that passes everything forces the general loop).
 TEST_F(Pixels, SimpleAndGeneralLoopsAgree) {
