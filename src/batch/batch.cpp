@@ -47,7 +47,10 @@ Status ClearModel(BatchContext& c, Args) {
 
 Status Save(BatchContext& c, Args args) { return c.model.SaveGmf(args[0]); }
 
-Status DumpModel(BatchContext& c, Args args) { return WriteText(c, args, ModelToJson(c.model).dump(2) + "\n"); }
+// Names from files may hold bytes that are not UTF-8; JSON text shows them as U+FFFD.
+std::string JsonText(const Json& json) { return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
+
+Status DumpModel(BatchContext& c, Args args) { return WriteText(c, args, JsonText(ModelToJson(c.model))); }
 
 void PrintFrameTree(const Model& m, std::int32_t frame, int depth, std::vector<bool>& shown, std::ostream& out) {
     // Walks the sibling chain iteratively and recurses into children; the loaded file was
@@ -118,7 +121,7 @@ Status PickBone(BatchContext& c, Args args) {
     return Status::Ok();
 }
 
-Status DumpScene(BatchContext& c, Args args) { return WriteText(c, args, SceneToJson(c.scene).dump(2) + "\n"); }
+Status DumpScene(BatchContext& c, Args args) { return WriteText(c, args, JsonText(SceneToJson(c.scene))); }
 
 const BatchAction kActions[] = {
     {"replace", 1, 1, "PATH", Replace},

@@ -203,6 +203,15 @@ TEST_F(BatchTest, DumpSceneHoldsEveryRecordOfAnOpenedSceneFile) {
     EXPECT_EQ(dump["indices"], Json({0, 1, 2}));
 }
 
+TEST_F(BatchTest, NamesThatAreNotUtf8AreDumpedWithReplacementCharacters) {
+    test::SmallScene parts;
+    parts.names = {"sk\xffn.bmp", "walk.bmp"};
+    test::WriteFileBytes(dir.Path("s.scn"), parts.File().bytes);
+    Outcome r = Batch({"open-scene", dir.Path("s.scn"), "dump-scene"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json::parse(r.out)["textures"][0]["name"], "sk\xef\xbf\xbdn.bmp");
+}
+
 TEST_F(BatchTest, SceneActionErrors) {
     test::WriteFileBytes(dir.Path("leg.gmf"), Leg().Bytes());
     std::vector<std::uint8_t> bad = test::SmallScene().File().bytes;

@@ -1,0 +1,1 @@
+ms_fuzz(scene_fuzz scene_fuzz.cpp ms_skin)
