@@ -436,6 +436,8 @@ const BadFile kBadFiles[] = {
     {"vertex without a texture coordinate",
      kTriangleStart + " MeshTextureCoords { 2; 0;0;, 1;1;; }\n MeshMaterialList { 1; 1; 0;; {Base} } }",
      "line 2: mesh \"M\": vertex 2 has no texture coordinate (2 given)"},
+    {"fault after thousands of lines", std::string(5000, '\n') + "Mesh M { -2; }",
+     "line 5002: vertex count -2 is not a count"},
     {"frames nested 257 deep", DeepFrames(257), "line 258: frames are nested deeper than 256 levels"},
     {"a material's faces use 65537 vertices", ManyVertices(65537),
      "line 2: mesh \"Big\": a material's faces use 65537 vertices, more than 65536"},
