@@ -345,7 +345,6 @@ void SoftwareDevice::PrepareLights() {
 // The texture stages up to the first that ends the cascade, and the attributes they need.
 void SoftwareDevice::PrepareStages(DrawState* d) {
     PixelSetup& ps = d->pixel;
-    VertexSetup& vs = d->vertex;
     ps.stageCount = 0;
     bool readsSpecular = false;
     for (DWORD s = 0; s < kTextureStageCount; ++s) {
@@ -373,7 +372,15 @@ void SoftwareDevice::PrepareStages(DrawState* d) {
             out.sampler = MakeSampler(textures_[s], st);
         }
     }
-    // Attributes: diffuse, specular when read, then the coordinates of each textured stage.
+    AssignAttributes(d, readsSpecular);
+    ps.simple = ps.simple && ps.stageCount <= 1 && (ps.stageCount == 0 || IsSimpleStage(ps.stages[0]));
+}
+
+// The interpolated attributes: diffuse, specular when something reads it, then the coordinates
+// of each textured stage.
+void SoftwareDevice::AssignAttributes(DrawState* d, bool readsSpecular) {
+    PixelSetup& ps = d->pixel;
+    VertexSetup& vs = d->vertex;
     int attr = 4;
     const bool vertexFog = d->pixel.fog == FogMode::kVertex;
     vs.specularAttr = -1;
@@ -402,7 +409,6 @@ void SoftwareDevice::PrepareStages(DrawState* d) {
     }
     d->primitive.raster.attrCount = attr;
     ps.specularAttr = vs.specularAttr;
-    ps.simple = ps.simple && ps.stageCount <= 1 && (ps.stageCount == 0 || IsSimpleStage(ps.stages[0]));
 }
 
 void SoftwareDevice::PrepareVertexStage(DrawState* d) {
@@ -468,7 +474,6 @@ void SoftwareDevice::PreparePixelStage(DrawState* d) {
     ps.fb.hasStencil = HasStencil();
     ps.textureFactor = ColorFromArgb(rs[D3DRS_TEXTUREFACTOR]);
     ps.addSpecular = rs[D3DRS_SPECULARENABLE] != 0;
-    ps.flatColors = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
 
     ps.fog = FogMode::kNone;
     if (rs[D3DRS_FOGENABLE]) ps.fog = rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? FogMode::kTable : FogMode::kVertex;
@@ -538,7 +543,7 @@ void SoftwareDevice::PrepareDraw(DrawState* d) {
     r.right = static_cast<int>(v.X + v.Width);
     r.bottom = static_cast<int>(v.Y + v.Height);
     r.cullMode = rs[D3DRS_CULLMODE];
-    r.flat = d->pixel.flatColors;
+    r.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
     r.specularAttr = d->vertex.specularAttr;
     r.pointSprite = rs[D3DRS_POINTSPRITEENABLE] != 0;
     d->primitive.screen = &d->screen;

@@ -96,6 +96,7 @@ private:
     HRESULT CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) const;
     void PrepareDraw(DrawState* draw);
     void PrepareStages(DrawState* draw);
+    void AssignAttributes(DrawState* draw, bool readsSpecular);
     void PrepareVertexStage(DrawState* draw);
     void PreparePixelStage(DrawState* draw);
     void PrepareLights();

@@ -38,7 +38,6 @@ struct PixelSetup {
     Color4 textureFactor{1, 1, 1, 1};
     int specularAttr = -1;
     bool addSpecular = false;  // SPECULARENABLE: specular colour added after the stages
-    bool flatColors = false;   // flat shading (colours come constant from the rasterizer)
 
     FogMode fog = FogMode::kNone;
     Color4 fogColor{};

@@ -257,6 +257,50 @@ void MatrixPalette::Make(int index) {
     ready_[index] = true;
 }
 
+namespace {
+
+// The sums over the lights of the lighting equation, before the material colours.
+struct LightSums {
+    Color4 ambient, diffuse, specular;
+};
+
+// Adds light l's terms at camera-space `position` with `normal` (null: none).
+void AddLight(const VertexSetup& s, const LightSetup& l, const float* position, const float* normal,
+              const float* toViewer, LightSums* sums) {
+    float toLight[3];
+    float factor = 1.0f;  // attenuation times spot factor
+    if (l.type == D3DLIGHT_DIRECTIONAL) {
+        std::memcpy(toLight, l.toLight, 12);
+    } else {
+        for (int c = 0; c < 3; ++c) toLight[c] = l.position[c] - position[c];
+        const float d = std::sqrt(Dot3(toLight, toLight));
+        if (!(d <= l.range)) return;  // out of range: not even its ambient part
+        Normalize3(toLight);
+        factor = Attenuation(l, d);
+        if (l.type == D3DLIGHT_SPOT) factor *= SpotFactor(l, toLight);
+    }
+    sums->ambient.r += l.ambient.r * factor;
+    sums->ambient.g += l.ambient.g * factor;
+    sums->ambient.b += l.ambient.b * factor;
+    if (!normal) return;  // without a normal the dot products are 0
+    const float nl = Dot3(normal, toLight);
+    if (!(nl > 0.0f)) return;
+    sums->diffuse.r += l.diffuse.r * nl * factor;
+    sums->diffuse.g += l.diffuse.g * nl * factor;
+    sums->diffuse.b += l.diffuse.b * nl * factor;
+    if (!s.specularLighting) return;
+    float h[3] = {toViewer[0] + toLight[0], toViewer[1] + toLight[1], toViewer[2] + toLight[2]};
+    Normalize3(h);
+    const float nh = Dot3(normal, h);
+    if (!(nh > 0.0f)) return;
+    const float p = std::pow(nh, s.material.Power) * factor;
+    sums->specular.r += l.specular.r * p;
+    sums->specular.g += l.specular.g * p;
+    sums->specular.b += l.specular.b * p;
+}
+
+}  // namespace
+
 void LightVertex(const VertexSetup& s, const float position[3], const float* normal, const D3DCOLOR* vertexDiffuse,
                  const D3DCOLOR* vertexSpecular, Color4* diffuse, Color4* specular) {
     const D3DMATERIAL8& mat = s.material;
@@ -264,50 +308,21 @@ void LightVertex(const VertexSetup& s, const float position[3], const float* nor
     const Color4 cd = PickSource(s.diffuseSource, mat.Diffuse, vertexDiffuse, vertexSpecular);
     const Color4 cs = PickSource(s.specularSource, mat.Specular, vertexDiffuse, vertexSpecular);
     const Color4 ce = PickSource(s.emissiveSource, mat.Emissive, vertexDiffuse, vertexSpecular);
-
-    float toViewer[3] = {0.0f, 0.0f, -1.0f};  // the camera looks along +z
+    // The direction to the eye: from the vertex to the origin, or for an infinitely distant
+    // viewer the one the camera looks back along (-z).
+    float toViewer[3] = {0.0f, 0.0f, -1.0f};
     if (s.localViewer) {
         toViewer[0] = -position[0];
         toViewer[1] = -position[1];
         toViewer[2] = -position[2];
         Normalize3(toViewer);
     }
-    Color4 ambient = s.globalAmbient, diffuseSum{0, 0, 0, 0}, specularSum{0, 0, 0, 0};
-    for (const LightSetup& l : s.lights) {
-        float toLight[3];
-        float factor = 1.0f;  // attenuation times spot factor
-        if (l.type == D3DLIGHT_DIRECTIONAL) {
-            std::memcpy(toLight, l.toLight, 12);
-        } else {
-            for (int c = 0; c < 3; ++c) toLight[c] = l.position[c] - position[c];
-            const float d = std::sqrt(Dot3(toLight, toLight));
-            if (!(d <= l.range)) continue;  // out of range: not even its ambient part
-            Normalize3(toLight);
-            factor = Attenuation(l, d);
-            if (l.type == D3DLIGHT_SPOT) factor *= SpotFactor(l, toLight);
-        }
-        ambient.r += l.ambient.r * factor;
-        ambient.g += l.ambient.g * factor;
-        ambient.b += l.ambient.b * factor;
-        if (!normal) continue;  // without a normal the dot products are 0
-        const float nl = Dot3(normal, toLight);
-        if (!(nl > 0.0f)) continue;
-        diffuseSum.r += l.diffuse.r * nl * factor;
-        diffuseSum.g += l.diffuse.g * nl * factor;
-        diffuseSum.b += l.diffuse.b * nl * factor;
-        if (!s.specularLighting) continue;
-        float h[3] = {toViewer[0] + toLight[0], toViewer[1] + toLight[1], toViewer[2] + toLight[2]};
-        Normalize3(h);
-        const float nh = Dot3(normal, h);
-        if (!(nh > 0.0f)) continue;
-        const float p = std::pow(nh, mat.Power) * factor;
-        specularSum.r += l.specular.r * p;
-        specularSum.g += l.specular.g * p;
-        specularSum.b += l.specular.b * p;
-    }
-    *diffuse = Clamp01({ce.r + ca.r * ambient.r + cd.r * diffuseSum.r, ce.g + ca.g * ambient.g + cd.g * diffuseSum.g,
-                        ce.b + ca.b * ambient.b + cd.b * diffuseSum.b, cd.a});
-    *specular = Clamp01({cs.r * specularSum.r, cs.g * specularSum.g, cs.b * specularSum.b, cs.a});
+    LightSums sums{s.globalAmbient, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    for (const LightSetup& l : s.lights) AddLight(s, l, position, normal, toViewer, &sums);
+    const Color4 &a = sums.ambient, &d = sums.diffuse, &sp = sums.specular;
+    *diffuse = Clamp01({ce.r + ca.r * a.r + cd.r * d.r, ce.g + ca.g * a.g + cd.g * d.g, ce.b + ca.b * a.b + cd.b * d.b,
+                        cd.a});
+    *specular = Clamp01({cs.r * sp.r, cs.g * sp.g, cs.b * sp.b, cs.a});
 }
 
 void ProcessVertices(const VertexSetup& setup, const std::uint8_t* data, UINT stride, UINT first, UINT count,
