@@ -47,8 +47,10 @@ public:
     virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) = 0;
     virtual HRESULT SetViewport(const D3DVIEWPORT8* viewport) = 0;
     virtual HRESULT GetViewport(D3DVIEWPORT8* viewport) = 0;
+    // Any value is kept; a number that is not a Direct3D 8 render state is refused.
     virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
     virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) = 0;
+    // Stages 0-7; a type that is not a Direct3D 8 texture stage state is refused.
     virtual HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) = 0;
     virtual HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) = 0;
     // Binds a texture to a stage (null: no texture); the device holds a reference while bound.
@@ -64,11 +66,13 @@ public:
     virtual HRESULT SetVertexShader(DWORD fvf) = 0;
     virtual HRESULT GetVertexShader(DWORD* fvf) = 0;
 
-    // Draws from user memory. The vertex data must hold the vertices the primitives use.
+    // Draws from user memory. The vertex data must hold the vertices the primitives use; a
+    // stride below the vertex format's size, no primitives or an unknown type refuse the call.
     virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
                                     UINT stride) = 0;
-    // Draws with 16-bit (D3DFMT_INDEX16) indices into vertexData; an index outside
-    // minIndex .. minIndex + vertexCount - 1 refuses the whole call. vertexData points at vertex 0.
+    // Draws with 16-bit (D3DFMT_INDEX16) or 32-bit indices into vertexData, which points at
+    // vertex 0; an index outside minIndex .. minIndex + vertexCount - 1 refuses the whole call
+    // before any vertex is read.
     virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
                                            UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
                                            const void* vertexData, UINT stride) = 0;

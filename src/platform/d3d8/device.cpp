@@ -389,7 +389,9 @@ void SoftwareDevice::AssignAttributes(DrawState* d, bool readsSpecular) {
         attr += 4;
     }
     vs.texOutputs = 0;
-    d->primitive.raster.spriteCount = 0;
+    RasterSetup& raster = d->primitive.raster;
+    raster.spriteCount = 0;
+    raster.wrapCount = 0;
     for (int i = 0; i < ps.stageCount; ++i) {  // stage i of the pipeline is device stage i
         StageSetup& out = ps.stages[i];
         if (!out.hasTexture) continue;
@@ -405,9 +407,13 @@ void SoftwareDevice::AssignAttributes(DrawState* d, bool readsSpecular) {
         out.coordAttr = attr;
         out.projected = t.projected;
         attr += t.projected ? 3 : 2;
-        d->primitive.raster.spriteAttr[d->primitive.raster.spriteCount++] = out.coordAttr;
+        raster.spriteAttr[raster.spriteCount++] = out.coordAttr;
+        // WRAPn belongs to texture coordinate set n.
+        const DWORD wrap = t.set < 8 ? renderStates_[D3DRS_WRAP0 + static_cast<DWORD>(t.set)] : 0;
+        if (wrap & D3DWRAP_U) raster.wrapAttr[raster.wrapCount++] = out.coordAttr;
+        if (wrap & D3DWRAP_V) raster.wrapAttr[raster.wrapCount++] = out.coordAttr + 1;
     }
-    d->primitive.raster.attrCount = attr;
+    raster.attrCount = attr;
     ps.specularAttr = vs.specularAttr;
 }
 

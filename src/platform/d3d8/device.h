@@ -1,6 +1,22 @@
 #pragma once
 // The software Direct3D 8 device: the state of the fixed-function pipeline, the back buffer and
 // depth-stencil buffer, and the calls of IDirect3DDevice8 over the pipeline stages.
+//
+// A draw goes: vertex stage (vertex_pipeline) -> primitive assembly, trivial rejection, clipping
+// before the divide, culling, fill mode (primitives, clipper) -> rasterizer -> pixel stage
+// (pixel_pipeline). Choices where Direct3D leaves room:
+// - Depth is held with 24 bits whatever the depth format; only D24S8 has a stencil.
+// - A stage with no texture whose first colour argument is its texture ends the stage cascade
+//   (so untextured geometry shows its diffuse colour); elsewhere a missing texture reads
+//   (0, 0, 0, 1).
+// - Vertex blending reads the weights the vertex has, up to VERTEXBLEND; a vertex without betas
+//   is drawn with the world matrix. Indexed blending needs LASTBETA_UBYTE4, else matrices
+//   0..n are used. TWEENING and unknown VERTEXBLEND values draw unblended.
+// - The infinite viewer (LOCALVIEWER off) looks along +z, so its direction from a vertex is -z.
+// - Specular light is counted where the light reaches the front of the surface (N.L > 0).
+// - Table fog is measured in eye distance (w). ZBIAS n moves depth 64 n units of 24 bits.
+// - Kept as state without effect: the user clip planes (there is no SetClipPlane), LINEPATTERN,
+//   dithering, antialiasing, multisampling, patches, bump mapping (as pass-through).
 #include <atomic>
 #include <cstdint>
 #include <map>

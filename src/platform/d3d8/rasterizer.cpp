@@ -64,6 +64,12 @@ void MakeTrianglePlanes(const RasterSetup& rs, const OutVertex* const v[3], cons
     for (int k = 0; k < rs.attrCount; ++k)
         plane(v[0]->attr[k] * v[0]->rhw, v[1]->attr[k] * v[1]->rhw, v[2]->attr[k] * v[2]->rhw, &p->a[k], &p->adx[k],
               &p->ady[k]);
+    for (int w = 0; w < rs.wrapCount; ++w) {
+        const int k = rs.wrapAttr[w];
+        const float q0 = v[0]->attr[k];
+        const float q1 = v[1]->attr[k] - std::round(v[1]->attr[k] - q0), q2 = v[2]->attr[k] - std::round(v[2]->attr[k] - q0);
+        plane(q0 * v[0]->rhw, q1 * v[1]->rhw, q2 * v[2]->rhw, &p->a[k], &p->adx[k], &p->ady[k]);
+    }
     if (rs.flat) {
         // value * rhw over value * rhw: constant up to rounding.
         ForFlatAttributes(rs, [&](int k) {
@@ -221,6 +227,11 @@ void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, b
     plane(a.rhw, b.rhw, &p.rhw, &p.drhwdx, &p.drhwdy);
     p.count = rs.attrCount;
     for (int k = 0; k < rs.attrCount; ++k) plane(a.attr[k] * a.rhw, b.attr[k] * b.rhw, &p.a[k], &p.adx[k], &p.ady[k]);
+    for (int w = 0; w < rs.wrapCount; ++w) {
+        const int k = rs.wrapAttr[w];
+        const float qb = b.attr[k] - std::round(b.attr[k] - a.attr[k]);
+        plane(a.attr[k] * a.rhw, qb * b.rhw, &p.a[k], &p.adx[k], &p.ady[k]);
+    }
     if (rs.flat) {
         ForFlatAttributes(rs, [&](int k) {
             p.a[k] = flat[k] * p.rhw;

@@ -17,6 +17,10 @@ struct RasterSetup {
     // specular alpha stays interpolated.
     bool flat = false;
     int specularAttr = -1;
+    // Texture coordinates under the WRAPn render states: across a primitive they take the
+    // shorter way round, so that 0.9 to 0.1 passes through 1.0 and not through 0.5.
+    int wrapCount = 0;
+    int wrapAttr[16] = {};
     // Point sprites: texture coordinates (0, 0) to (1, 1) across each point, at these attributes.
     bool pointSprite = false;
     int spriteCount = 0;

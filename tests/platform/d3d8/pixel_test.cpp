@@ -367,6 +367,25 @@ TEST_F(Sampling, MipLevelFollowsTheTexelsPerPixel) {
     }
 }
 
+TEST_F(Sampling, WrapRenderStateTakesTheShorterWayAcrossTheSeam) {
+    // Eight texels; u runs from 0.75 on the left to 0.25 on the right of an 8-pixel row.
+    std::vector<std::uint32_t> texels;
+    for (std::uint32_t i = 0; i < 8; ++i) texels.push_back(0xFF000000 | i);
+    TexturePtr t = MakeTexture(8, 1, texels);
+    device_->SetTexture(0, t.get());
+    auto row = [this] {
+        Begin();
+        Quad(0, 0, 8, 1, 0.5f, 0xFFFFFFFF, 0, 0.75f + 0.5f / 16, 0.25f + 0.5f / 16);
+        device_->EndScene();
+        std::vector<int> r;
+        for (int x = 0; x < 8; ++x) r.push_back(static_cast<int>(device_->Pixel(x, 0) & 0xFF));
+        return r;
+    };
+    EXPECT_EQ(row(), (std::vector<int>{6, 5, 5, 4, 4, 3, 3, 2}));  // back through the middle
+    device_->SetRenderState(D3DRS_WRAP0, D3DWRAP_U);
+    EXPECT_EQ(row(), (std::vector<int>{6, 6, 7, 7, 0, 0, 1, 1}));  // forward through 1.0
+}
+
 TEST_F(Sampling, PointSpritesSpanTheTextureAcrossThePoint) {
     const std::uint32_t a = 0xFF000001, b = 0xFF000002, c = 0xFF000003, d = 0xFF000004;
     TexturePtr t = MakeTexture(2, 2, {a, b, c, d});
