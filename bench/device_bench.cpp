@@ -139,8 +139,7 @@ void BM_LitTexturedMesh(benchmark::State& state) {
     Scene& s = TheScene();
     for (auto _ : state) s.Frame(true);
     state.counters["triangles/s"] = benchmark::Counter(kTriangles, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["pixels/s"] =
-        benchmark::Counter(s.CoveredPixels(), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["pixels/s"] = benchmark::Counter(s.CoveredPixels(), benchmark::Counter::kIsIterationInvariantRate);
     state.counters["coverage"] = s.CoveredPixels() / (kWidth * kHeight);
 }
 BENCHMARK(BM_LitTexturedMesh)->Unit(benchmark::kMillisecond);

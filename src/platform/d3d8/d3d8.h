@@ -16,8 +16,7 @@ public:
     virtual HRESULT GetLevelDesc(UINT /*level*/, D3DSURFACE_DESC* /*desc*/) { return D3DERR_INVALIDCALL; }
     // Gives the pixels of a level: rows top first, Pitch bytes apart, in the texture's format.
     // `rect` null locks the whole level; a level can be locked once at a time.
-    virtual HRESULT LockRect(UINT /*level*/, D3DLOCKED_RECT* /*locked*/, const RECT* /*rect*/,
-                             DWORD /*flags*/) {
+    virtual HRESULT LockRect(UINT /*level*/, D3DLOCKED_RECT* /*locked*/, const RECT* /*rect*/, DWORD /*flags*/) {
         return D3DERR_INVALIDCALL;
     }
     virtual HRESULT UnlockRect(UINT /*level*/) { return D3DERR_INVALIDCALL; }
@@ -34,8 +33,7 @@ public:
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
 
-    virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
-                          DWORD stencil) = 0;
+    virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) = 0;
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;
     // Shows the back buffer in the device window. The rectangles, window override and dirty
@@ -73,13 +71,13 @@ public:
     // Draws with 16-bit (D3DFMT_INDEX16) or 32-bit indices into vertexData, which points at
     // vertex 0; an index outside minIndex .. minIndex + vertexCount - 1 refuses the whole call
     // before any vertex is read.
-    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
-                                           UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
-                                           const void* vertexData, UINT stride) = 0;
+    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount, UINT primitiveCount,
+                                           const void* indexData, D3DFORMAT indexFormat, const void* vertexData,
+                                           UINT stride) = 0;
 
     // A texture of `levels` mip levels (0: the full chain) in the given format and pool.
-    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                                  D3DPOOL pool, IDirect3DTexture8** texture) = 0;
+    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                  IDirect3DTexture8** texture) = 0;
 
 protected:
     virtual ~IDirect3DDevice8() = default;

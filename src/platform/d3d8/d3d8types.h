@@ -98,9 +98,7 @@ enum D3DTRANSFORMSTATETYPE : std::int32_t {
     D3DTS_WORLD3 = 259,
 };
 // World matrix n, 0 to 255; blend matrices of indexed vertex blending are addressed this way.
-constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLDMATRIX(int n) {
-    return static_cast<D3DTRANSFORMSTATETYPE>(256 + n);
-}
+constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLDMATRIX(int n) { return static_cast<D3DTRANSFORMSTATETYPE>(256 + n); }
 
 // Render-state and texture-stage-state numbers are the Direct3D 8 ones; the enumerators are
 // listed in d3d8states.h. Scene files carry these numbers, so any value is representable.

@@ -62,8 +62,7 @@ struct SoftwareDevice::DrawState {
 HRESULT SoftwareDevice::Create(const DeviceConfig& config, SoftwareDevice** device) {
     if (!device) return D3DERR_INVALIDCALL;
     *device = nullptr;
-    if (!config.target || config.width < 1 || config.height < 1 || config.width > kMaxSide ||
-        config.height > kMaxSide)
+    if (!config.target || config.width < 1 || config.height < 1 || config.width > kMaxSide || config.height > kMaxSide)
         return D3DERR_INVALIDCALL;
     if (config.backBufferFormat != D3DFMT_X8R8G8B8 && config.backBufferFormat != D3DFMT_A8R8G8B8)
         return D3DERR_NOTAVAILABLE;
@@ -298,8 +297,8 @@ HRESULT SoftwareDevice::GetVertexShader(DWORD* fvf) {
     return D3D_OK;
 }
 
-HRESULT SoftwareDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                                      D3DPOOL pool, IDirect3DTexture8** texture) {
+HRESULT SoftwareDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                      IDirect3DTexture8** texture) {
     if (!texture) return D3DERR_INVALIDCALL;
     Texture* t = nullptr;
     const HRESULT hr = Texture::Create(width, height, levels, usage, format, pool, &t);
@@ -352,8 +351,7 @@ void SoftwareDevice::PrepareStages(DrawState* d) {
         const DWORD colorOp = st[D3DTSS_COLOROP];
         if (colorOp == D3DTOP_DISABLE) break;
         // A stage without a texture whose colour comes from its texture ends the cascade.
-        if (!textures_[s] && (st[D3DTSS_COLORARG1] & D3DTA_SELECTMASK) == D3DTA_TEXTURE &&
-            colorOp != D3DTOP_SELECTARG2)
+        if (!textures_[s] && (st[D3DTSS_COLORARG1] & D3DTA_SELECTMASK) == D3DTA_TEXTURE && colorOp != D3DTOP_SELECTARG2)
             break;
         StageSetup& out = ps.stages[ps.stageCount++];
         out = StageSetup{};

@@ -34,8 +34,8 @@
 namespace ms {
 
 struct DeviceConfig {
-    DevicePresentTarget* target = nullptr;  // where Present shows the back buffer
-    int width = 0, height = 0;              // back buffer, 1..16384 each
+    DevicePresentTarget* target = nullptr;         // where Present shows the back buffer
+    int width = 0, height = 0;                     // back buffer, 1..16384 each
     D3DFORMAT backBufferFormat = D3DFMT_X8R8G8B8;  // X8R8G8B8 or A8R8G8B8
     D3DFORMAT depthFormat = D3DFMT_UNKNOWN;        // UNKNOWN: none; D24S8, D24X8 or D16
 };

@@ -6,18 +6,18 @@ namespace ms {
 
 struct FvfLayout {
     DWORD fvf = 0;
-    bool rhw = false;         // XYZRHW: screen-space vertices, neither transformed nor lit
-    int betaCount = 0;        // the DWORDs after the position (XYZB1..5), indices included
-    int weightCount = 0;      // the float blend weights among them
-    int indicesOffset = -1;   // LASTBETA_UBYTE4: the four matrix-index bytes, index 0 lowest
+    bool rhw = false;        // XYZRHW: screen-space vertices, neither transformed nor lit
+    int betaCount = 0;       // the DWORDs after the position (XYZB1..5), indices included
+    int weightCount = 0;     // the float blend weights among them
+    int indicesOffset = -1;  // LASTBETA_UBYTE4: the four matrix-index bytes, index 0 lowest
     int normalOffset = -1;
     int psizeOffset = -1;
     int diffuseOffset = -1;
     int specularOffset = -1;
     int texCount = 0;
     int texOffset[8] = {};
-    int texSize[8] = {};      // coordinates of each set, 1..4
-    int stride = 0;           // bytes of one vertex
+    int texSize[8] = {};  // coordinates of each set, 1..4
+    int stride = 0;       // bytes of one vertex
 };
 
 // Fills *layout and returns true when `fvf` is a vertex format the device can draw: bit 0 and

@@ -16,8 +16,7 @@ float FogFactor(DWORD mode, float d, float start, float end, float density) {
         case 3:  // LINEAR
             f = end != start ? (end - d) / (end - start) : (d < end ? 1.0f : 0.0f);
             break;
-        default:
-            break;
+        default: break;
     }
     return f > 0.0f ? (f < 1.0f ? f : 1.0f) : 0.0f;
 }
@@ -60,4 +59,3 @@ void ProjectToScreen(const ScreenMapping& m, OutVertex* v) {
 }
 
 }  // namespace ms
-

@@ -54,10 +54,10 @@ struct OutVertex {
 // Clip planes. The side planes are a guard band well outside the viewport; beyond the viewport
 // the rasterizer scissors.
 enum ClipPlane : std::uint32_t {
-    kClipNear = 1,    // z >= 0
-    kClipFar = 2,     // z <= w
-    kClipW = 4,       // w >= kMinW, keeps the divide safe when near clipping is off
-    kClipLeft = 8,    // guard band
+    kClipNear = 1,  // z >= 0
+    kClipFar = 2,   // z <= w
+    kClipW = 4,     // w >= kMinW, keeps the divide safe when near clipping is off
+    kClipLeft = 8,  // guard band
     kClipRight = 16,
     kClipBottom = 32,
     kClipTop = 64,
@@ -67,7 +67,7 @@ constexpr float kMinW = 1e-6f;
 
 // Viewport mapping of clip space to the screen: pixel centres at integer coordinates, y down.
 struct ScreenMapping {
-    float x0, y0;          // viewport X, Y
+    float x0, y0;  // viewport X, Y
     float halfWidth, halfHeight;
     float minZ, zScale;    // depth = minZ + zScale * z / w
     float guardX, guardY;  // |x| <= guardX * w and |y| <= guardY * w stay in the rasterizer's range

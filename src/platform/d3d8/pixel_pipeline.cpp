@@ -77,10 +77,8 @@ Color4 ColorOperation(const StageSetup& st, Registers& in) {
         case D3DTOP_SELECTARG2: return a2;
         case D3DTOP_ADD: return {a1.r + a2.r, a1.g + a2.g, a1.b + a2.b, 0.0f};
         case D3DTOP_MODULATE2X: return {2.0f * a1.r * a2.r, 2.0f * a1.g * a2.g, 2.0f * a1.b * a2.b, 0.0f};
-        case D3DTOP_MODULATEALPHA_ADDCOLOR:
-            return {a1.r + a1.a * a2.r, a1.g + a1.a * a2.g, a1.b + a1.a * a2.b, 0.0f};
-        case D3DTOP_MODULATECOLOR_ADDALPHA:
-            return {a1.r * a2.r + a1.a, a1.g * a2.g + a1.a, a1.b * a2.b + a1.a, 0.0f};
+        case D3DTOP_MODULATEALPHA_ADDCOLOR: return {a1.r + a1.a * a2.r, a1.g + a1.a * a2.g, a1.b + a1.a * a2.b, 0.0f};
+        case D3DTOP_MODULATECOLOR_ADDALPHA: return {a1.r * a2.r + a1.a, a1.g * a2.g + a1.a, a1.b * a2.b + a1.a, 0.0f};
         case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
             return {a1.r + (1 - a1.a) * a2.r, a1.g + (1 - a1.a) * a2.g, a1.b + (1 - a1.a) * a2.b, 0.0f};
         case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
@@ -176,9 +174,8 @@ Color4 ShadePixel(const PixelSetup& s, const Interpolants& p, const PixelValues&
         c = {Sat(c.r + sp.r), Sat(c.g + sp.g), Sat(c.b + sp.b), c.a};
     }
     if (s.fog != FogMode::kNone) {
-        const float f = s.fog == FogMode::kVertex
-                            ? Sat(in.specular().a)
-                            : FogFactor(s.fogTableMode, px.w, s.fogStart, s.fogEnd, s.fogDensity);
+        const float f = s.fog == FogMode::kVertex ? Sat(in.specular().a)
+                                                  : FogFactor(s.fogTableMode, px.w, s.fogStart, s.fogEnd, s.fogDensity);
         c.r = f * c.r + (1.0f - f) * s.fogColor.r;
         c.g = f * c.g + (1.0f - f) * s.fogColor.g;
         c.b = f * c.b + (1.0f - f) * s.fogColor.b;
@@ -306,7 +303,8 @@ void ShadeSimpleSpan(const PixelSetup& s, int y, int x0, int x1, const Interpola
     const DWORD a2 = st ? st->alphaArg[2] : D3DTA_DIFFUSE;
     const TextureLevel* level = st && st->hasTexture ? &st->sampler.texture->level(st->sampler.baseLevel) : nullptr;
     const int coord = st ? st->coordAttr : 0;
-    const float tw = level ? static_cast<float>(level->width) : 0.0f, th = level ? static_cast<float>(level->height) : 0.0f;
+    const float tw = level ? static_cast<float>(level->width) : 0.0f,
+                th = level ? static_cast<float>(level->height) : 0.0f;
     const std::uint32_t destAlpha = s.fb.destAlpha ? 0u : 0xFF000000u;
 
     for (int x = x0; x <= x1; ++x) {
@@ -329,7 +327,7 @@ void ShadeSimpleSpan(const PixelSetup& s, int y, int x0, int x1, const Interpola
             r[2] = ColorFromArgb(level->pixels[static_cast<std::size_t>(ty) * level->width + tx]);
         }
         const Color4 &x1c = r[c1], &x2c = r[c2];
-        Color4 c = colorOp == D3DTOP_MODULATE ? Color4{x1c.r * x2c.r, x1c.g * x2c.g, x1c.b * x2c.b, 0}
+        Color4 c = colorOp == D3DTOP_MODULATE     ? Color4{x1c.r * x2c.r, x1c.g * x2c.g, x1c.b * x2c.b, 0}
                    : colorOp == D3DTOP_SELECTARG1 ? x1c
                                                   : x2c;
         c.a = alphaOp == D3DTOP_MODULATE ? r[a1].a * r[a2].a : alphaOp == D3DTOP_SELECTARG1 ? r[a1].a : r[a2].a;
@@ -341,7 +339,9 @@ void ShadeSimpleSpan(const PixelSetup& s, int y, int x0, int x1, const Interpola
 
 bool IsSimpleStage(const StageSetup& st) {
     auto plainArg = [](DWORD a) { return a <= D3DTA_TEXTURE; };  // DIFFUSE, CURRENT, TEXTURE, no modifiers
-    auto simpleOp = [](DWORD op) { return op == D3DTOP_SELECTARG1 || op == D3DTOP_SELECTARG2 || op == D3DTOP_MODULATE; };
+    auto simpleOp = [](DWORD op) {
+        return op == D3DTOP_SELECTARG1 || op == D3DTOP_SELECTARG2 || op == D3DTOP_MODULATE;
+    };
     if (!simpleOp(st.colorOp) || !(simpleOp(st.alphaOp) || st.alphaOp == D3DTOP_DISABLE) || st.toTemp) return false;
     if (!plainArg(st.colorArg[1]) || !plainArg(st.colorArg[2]) || !plainArg(st.alphaArg[1]) ||
         !plainArg(st.alphaArg[2]))

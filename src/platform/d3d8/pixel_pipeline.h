@@ -77,14 +77,14 @@ void ShadeSpan(const PixelSetup& setup, int y, int x0, int x1, const Interpolant
 // Direct3D comparison `func` of a new value against a stored one (D3DCMP_*; unknown: always).
 inline bool Compare(DWORD func, std::uint32_t value, std::uint32_t stored) {
     switch (func) {
-        case 1: return false;             // NEVER
-        case 2: return value < stored;    // LESS
-        case 3: return value == stored;   // EQUAL
-        case 4: return value <= stored;   // LESSEQUAL
-        case 5: return value > stored;    // GREATER
-        case 6: return value != stored;   // NOTEQUAL
-        case 7: return value >= stored;   // GREATEREQUAL
-        default: return true;             // ALWAYS, and any unknown function
+        case 1: return false;            // NEVER
+        case 2: return value < stored;   // LESS
+        case 3: return value == stored;  // EQUAL
+        case 4: return value <= stored;  // LESSEQUAL
+        case 5: return value > stored;   // GREATER
+        case 6: return value != stored;  // NOTEQUAL
+        case 7: return value >= stored;  // GREATEREQUAL
+        default: return true;            // ALWAYS, and any unknown function
     }
 }
 // Stencil operation `op` on an 8-bit value.

@@ -69,7 +69,8 @@ void DrawLine(const PrimitiveSetup& s, const OutVertex& a, const OutVertex& b, c
         return;
     }
     OutVertex ca, cb;
-    if (ClipLine(*s.screen, planes, s.raster.attrCount, a, b, &ca, &cb)) RasterLine(s.raster, ca, cb, s.lastPixel, flat);
+    if (ClipLine(*s.screen, planes, s.raster.attrCount, a, b, &ca, &cb))
+        RasterLine(s.raster, ca, cb, s.lastPixel, flat);
 }
 
 void DrawPoint(const PrimitiveSetup& s, const OutVertex& v) {

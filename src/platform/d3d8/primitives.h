@@ -34,15 +34,9 @@ void DrawPrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT fir
                     const OutVertex* v, SlotFn slot) {
     for (UINT k = firstPrimitive; k < endPrimitive; ++k) {
         switch (type) {
-            case D3DPT_POINTLIST:
-                DrawPoint(setup, v[slot(k)]);
-                break;
-            case D3DPT_LINELIST:
-                DrawLine(setup, v[slot(2 * k)], v[slot(2 * k + 1)], v[slot(2 * k)]);
-                break;
-            case D3DPT_LINESTRIP:
-                DrawLine(setup, v[slot(k)], v[slot(k + 1)], v[slot(k)]);
-                break;
+            case D3DPT_POINTLIST: DrawPoint(setup, v[slot(k)]); break;
+            case D3DPT_LINELIST: DrawLine(setup, v[slot(2 * k)], v[slot(2 * k + 1)], v[slot(2 * k)]); break;
+            case D3DPT_LINESTRIP: DrawLine(setup, v[slot(k)], v[slot(k + 1)], v[slot(k)]); break;
             case D3DPT_TRIANGLELIST:
                 DrawTriangle(setup, v[slot(3 * k)], v[slot(3 * k + 1)], v[slot(3 * k + 2)], v[slot(3 * k)]);
                 break;

@@ -67,7 +67,8 @@ void MakeTrianglePlanes(const RasterSetup& rs, const OutVertex* const v[3], cons
     for (int w = 0; w < rs.wrapCount; ++w) {
         const int k = rs.wrapAttr[w];
         const float q0 = v[0]->attr[k];
-        const float q1 = v[1]->attr[k] - std::round(v[1]->attr[k] - q0), q2 = v[2]->attr[k] - std::round(v[2]->attr[k] - q0);
+        const float q1 = v[1]->attr[k] - std::round(v[1]->attr[k] - q0),
+                    q2 = v[2]->attr[k] - std::round(v[2]->attr[k] - q0);
         plane(q0 * v[0]->rhw, q1 * v[1]->rhw, q2 * v[2]->rhw, &p->a[k], &p->adx[k], &p->ady[k]);
     }
     if (rs.flat) {

@@ -11,7 +11,7 @@ namespace ms {
 struct RasterSetup {
     const PixelSetup* pixels = nullptr;
     int left = 0, top = 0, right = 0, bottom = 0;  // scissor: pixels left..right-1, top..bottom-1
-    DWORD cullMode = 1;                             // D3DCULL_*: which winding is dropped
+    DWORD cullMode = 1;                            // D3DCULL_*: which winding is dropped
     int attrCount = 0;
     // Flat shading takes diffuse rgba and specular rgb from `flat` (the provoking vertex); the
     // specular alpha stays interpolated.
@@ -34,8 +34,7 @@ float ScreenArea(const OutVertex& a, const OutVertex& b, const OutVertex& c);
 void RasterTriangle(const RasterSetup& setup, const OutVertex& a, const OutVertex& b, const OutVertex& c,
                     const float* flat);
 // Draws the line from a to b; its last pixel only with lastPixel.
-void RasterLine(const RasterSetup& setup, const OutVertex& a, const OutVertex& b, bool lastPixel,
-                const float* flat);
+void RasterLine(const RasterSetup& setup, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat);
 // Draws a point of v.psize pixels square.
 void RasterPoint(const RasterSetup& setup, const OutVertex& v);
 

@@ -138,9 +138,7 @@ const StateInfo* FindRenderState(DWORD number) {
     return number < kRenderStateCount ? kRenderStateIndex[number] : nullptr;
 }
 
-const StateInfo* FindStageState(DWORD number) {
-    return number < kStageStateCount ? kStageStateIndex[number] : nullptr;
-}
+const StateInfo* FindStageState(DWORD number) { return number < kStageStateCount ? kStageStateIndex[number] : nullptr; }
 
 DWORD StageStateDefault(DWORD stage, DWORD number) {
     if (number == D3DTSS_TEXCOORDINDEX) return stage;

@@ -25,8 +25,7 @@ HRESULT Texture::Create(UINT width, UINT height, UINT levels, DWORD usage, D3DFO
     std::unique_ptr<Texture, TextureRelease> t(new (std::nothrow) Texture());
     if (!t) return E_OUTOFMEMORY;
     std::size_t total = 0;
-    for (UINT i = 0; i < levels; ++i)
-        total += std::size_t{std::max(1u, width >> i)} * std::max(1u, height >> i);
+    for (UINT i = 0; i < levels; ++i) total += std::size_t{std::max(1u, width >> i)} * std::max(1u, height >> i);
     t->storage_.reset(new (std::nothrow) std::uint32_t[total]());
     if (!t->storage_) return E_OUTOFMEMORY;
     t->format_ = format;
@@ -58,8 +57,14 @@ ULONG Texture::Release() {
 HRESULT Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
     if (!desc || level >= levels_.size()) return D3DERR_INVALIDCALL;
     const TextureLevel& l = levels_[level];
-    *desc = {format_, D3DRTYPE_SURFACE, usage_, pool_, static_cast<UINT>(l.width * l.height * 4), 0,
-             static_cast<UINT>(l.width), static_cast<UINT>(l.height)};
+    *desc = {format_,
+             D3DRTYPE_SURFACE,
+             usage_,
+             pool_,
+             static_cast<UINT>(l.width * l.height * 4),
+             0,
+             static_cast<UINT>(l.width),
+             static_cast<UINT>(l.height)};
     return D3D_OK;
 }
 
@@ -127,10 +132,8 @@ inline int Address(int i, int n, DWORD mode) {
             const int m = Modulo(i, 2 * n);
             return m < n ? m : 2 * n - 1 - m;
         }
-        case D3DTADDRESS_CLAMP:
-            return i < 0 ? 0 : n - 1;
-        case D3DTADDRESS_BORDER:
-            return -1;
+        case D3DTADDRESS_CLAMP: return i < 0 ? 0 : n - 1;
+        case D3DTADDRESS_BORDER: return -1;
         case D3DTADDRESS_MIRRORONCE: {
             const int m = i < 0 ? -i - 1 : i;
             return m < n ? m : n - 1;

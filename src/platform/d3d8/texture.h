@@ -13,7 +13,7 @@ namespace ms {
 
 struct TextureLevel {
     int width = 0, height = 0;
-    std::uint32_t* pixels = nullptr;  // width * height, rows top first
+    std::uint32_t* pixels = nullptr;      // width * height, rows top first
     int widthMask = -1, heightMask = -1;  // size - 1 for power-of-two sizes, else -1
     bool locked = false;
 };
@@ -63,7 +63,7 @@ struct Sampler {
     D3DCOLOR border = 0;
     DWORD magFilter = D3DTEXF_POINT, minFilter = D3DTEXF_POINT, mipFilter = D3DTEXF_NONE;
     float lodBias = 0.0f;
-    int baseLevel = 0;  // MAXMIPLEVEL, clamped to the chain
+    int baseLevel = 0;      // MAXMIPLEVEL, clamped to the chain
     bool needsLod = false;  // the level of detail picks the level or the filter
 };
 

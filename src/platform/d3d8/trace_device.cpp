@@ -102,8 +102,8 @@ std::string Vector(const D3DVECTOR& v) {
 }
 
 std::string LightText(const D3DLIGHT8& l) {
-    const char* type = l.Type == D3DLIGHT_POINT ? "POINT"
-                       : l.Type == D3DLIGHT_SPOT ? "SPOT"
+    const char* type = l.Type == D3DLIGHT_POINT         ? "POINT"
+                       : l.Type == D3DLIGHT_SPOT        ? "SPOT"
                        : l.Type == D3DLIGHT_DIRECTIONAL ? "DIRECTIONAL"
                                                         : nullptr;
     return std::string(type ? type : Number(static_cast<DWORD>(l.Type)).c_str()) + ", diffuse " +
@@ -247,9 +247,9 @@ HRESULT TraceDevice::GetViewport(D3DVIEWPORT8* v) { return Record("GetViewport()
 HRESULT TraceDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     const StateInfo* info = FindRenderState(state);
     const HRESULT hr = inner_->SetRenderState(state, value);
-    return Record("SetRenderState(" + (info ? std::string(info->name) : Number(state)) + ", " +
-                      StateValue(info, value) + ")",
-                  hr);
+    return Record(
+        "SetRenderState(" + (info ? std::string(info->name) : Number(state)) + ", " + StateValue(info, value) + ")",
+        hr);
 }
 
 HRESULT TraceDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
@@ -268,9 +268,9 @@ HRESULT TraceDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE 
 
 HRESULT TraceDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) {
     const StateInfo* info = FindStageState(type);
-    return Record("GetTextureStageState(" + Number(stage) + ", " + (info ? std::string(info->name) : Number(type)) +
-                      ")",
-                  inner_->GetTextureStageState(stage, type, value));
+    return Record(
+        "GetTextureStageState(" + Number(stage) + ", " + (info ? std::string(info->name) : Number(type)) + ")",
+        inner_->GetTextureStageState(stage, type, value));
 }
 
 HRESULT TraceDevice::SetTexture(DWORD stage, IDirect3DTexture8* texture) {
@@ -282,8 +282,8 @@ HRESULT TraceDevice::SetMaterial(const D3DMATERIAL8* m) {
     const HRESULT hr = inner_->SetMaterial(m);
     if (!m) return Record("SetMaterial(null)", hr);
     return Record("SetMaterial(diffuse " + FormatColor(m->Diffuse) + ", ambient " + FormatColor(m->Ambient) +
-                      ", specular " + FormatColor(m->Specular) + ", emissive " + FormatColor(m->Emissive) +
-                      ", power " + FormatFloat(m->Power) + ")",
+                      ", specular " + FormatColor(m->Specular) + ", emissive " + FormatColor(m->Emissive) + ", power " +
+                      FormatFloat(m->Power) + ")",
                   hr);
 }
 
@@ -313,8 +313,7 @@ HRESULT TraceDevice::SetVertexShader(DWORD fvf) {
 
 HRESULT TraceDevice::GetVertexShader(DWORD* fvf) { return Record("GetVertexShader()", inner_->GetVertexShader(fvf)); }
 
-HRESULT TraceDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
-                                     UINT stride) {
+HRESULT TraceDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) {
     const HRESULT hr = inner_->DrawPrimitiveUP(type, primitiveCount, vertexData, stride);
     std::string call = "DrawPrimitiveUP(" + PrimitiveName(type) + ", " + Number(primitiveCount) + ", ";
     if (SUCCEEDED(hr))
@@ -324,9 +323,9 @@ HRESULT TraceDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
     return Record(call + ", " + Number(stride) + ")", hr);
 }
 
-HRESULT TraceDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
-                                            UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
-                                            const void* vertexData, UINT stride) {
+HRESULT TraceDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount, UINT primitiveCount,
+                                            const void* indexData, D3DFORMAT indexFormat, const void* vertexData,
+                                            UINT stride) {
     const HRESULT hr = inner_->DrawIndexedPrimitiveUP(type, minIndex, vertexCount, primitiveCount, indexData,
                                                       indexFormat, vertexData, stride);
     std::string call = "DrawIndexedPrimitiveUP(" + PrimitiveName(type) + ", " + Number(minIndex) + ", " +

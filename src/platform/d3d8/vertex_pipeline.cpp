@@ -320,8 +320,8 @@ void LightVertex(const VertexSetup& s, const float position[3], const float* nor
     LightSums sums{s.globalAmbient, {0, 0, 0, 0}, {0, 0, 0, 0}};
     for (const LightSetup& l : s.lights) AddLight(s, l, position, normal, toViewer, &sums);
     const Color4 &a = sums.ambient, &d = sums.diffuse, &sp = sums.specular;
-    *diffuse = Clamp01({ce.r + ca.r * a.r + cd.r * d.r, ce.g + ca.g * a.g + cd.g * d.g, ce.b + ca.b * a.b + cd.b * d.b,
-                        cd.a});
+    *diffuse =
+        Clamp01({ce.r + ca.r * a.r + cd.r * d.r, ce.g + ca.g * a.g + cd.g * d.g, ce.b + ca.b * a.b + cd.b * d.b, cd.a});
     *specular = Clamp01({cs.r * sp.r, cs.g * sp.g, cs.b * sp.b, cs.a});
 }
 

@@ -36,9 +36,9 @@ private:
 struct LightSetup {
     DWORD type;
     Color4 diffuse, specular, ambient;
-    float position[3];   // point and spot lights
-    float toLight[3];    // directional lights: unit vector towards the light
-    float spotAxis[3];   // spot lights: unit vector the light shines along
+    float position[3];  // point and spot lights
+    float toLight[3];   // directional lights: unit vector towards the light
+    float spotAxis[3];  // spot lights: unit vector the light shines along
     float range, falloff, att0, att1, att2;
     float cosHalfTheta, cosHalfPhi;
 };
@@ -47,9 +47,9 @@ enum class ColorSource : std::uint8_t { kMaterial, kVertexDiffuse, kVertexSpecul
 
 // Where one texture stage's coordinates come from and where they go.
 struct TexCoordOutput {
-    int attr;          // first attribute: u, v (and q when projected)
-    int set;           // vertex texture set for pass-through
-    DWORD generate;    // D3DTSS_TCI_* mode
+    int attr;            // first attribute: u, v (and q when projected)
+    int set;             // vertex texture set for pass-through
+    DWORD generate;      // D3DTSS_TCI_* mode
     int transformCount;  // 0: no texture transform, else the coordinates kept (1..4)
     bool projected;
     float matrix[4][4];
@@ -67,7 +67,7 @@ struct VertexSetup {
     bool lighting = false;
     bool normalizeNormals = false;
     bool localViewer = true;
-    bool specularLighting = false;     // SPECULARENABLE: compute the specular term
+    bool specularLighting = false;  // SPECULARENABLE: compute the specular term
     ColorSource ambientSource = ColorSource::kMaterial, diffuseSource = ColorSource::kMaterial;
     ColorSource specularSource = ColorSource::kMaterial, emissiveSource = ColorSource::kMaterial;
     D3DMATERIAL8 material{};
@@ -96,8 +96,7 @@ void ProcessVertices(const VertexSetup& setup, const std::uint8_t* data, UINT st
 // The lighting equation for one vertex in camera space: `position`, unit or unnormalised
 // `normal` (null: the vertex has none), its colours (null when absent). Writes the lit diffuse
 // and specular colours.
-void LightVertex(const VertexSetup& setup, const float position[3], const float* normal,
-                 const D3DCOLOR* vertexDiffuse, const D3DCOLOR* vertexSpecular, Color4* diffuse,
-                 Color4* specular);
+void LightVertex(const VertexSetup& setup, const float position[3], const float* normal, const D3DCOLOR* vertexDiffuse,
+                 const D3DCOLOR* vertexSpecular, Color4* diffuse, Color4* specular);
 
 }  // namespace ms

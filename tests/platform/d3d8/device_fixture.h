@@ -1,9 +1,9 @@
 #pragma once
 // A software device drawing into an off-screen target, with helpers to draw small fixtures.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/d3d8/device.h"
 

@@ -66,9 +66,9 @@ TEST(Direct3D, ZeroBackBufferSizeTakesTheWindowsClientArea) {
     OffscreenTarget window(40, 30);
     D3DPRESENT_PARAMETERS pp = WindowedParams();
     IDirect3DDevice8* raw = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                                &raw),
-              D3D_OK);
+    ASSERT_EQ(
+        d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &raw),
+        D3D_OK);
     DevicePtr device(raw);
     EXPECT_EQ(pp.BackBufferWidth, 40u);
     EXPECT_EQ(pp.BackBufferHeight, 30u);
@@ -95,8 +95,8 @@ TEST(Direct3D, CreateDeviceRefusesWhatItCannotServe) {
         D3DPRESENT_PARAMETERS pp = WindowedParams();
         change(pp);
         IDirect3DDevice8* device = nullptr;
-        const HRESULT hr =
-            d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, focus, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
+        const HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, focus,
+                                             D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
         DevicePtr owned(device);
         return hr;
     };
@@ -115,6 +115,7 @@ TEST_F(Device, StatesStartAtTheirDefaults) {
     struct Row {
         DWORD state, value;
     };
+    // clang-format off
     const Row renderStates[] = {
         {7, 1},   {8, 3},   {9, 2},   {10, 0},  {14, 1},  {15, 0},  {16, 1},  {19, 2},  {20, 1},  {22, 3},
         {23, 4},  {24, 0},  {25, 8},  {26, 0},  {27, 0},  {28, 0},  {29, 0},  {30, 0},  {34, 0},  {35, 0},
@@ -125,14 +126,15 @@ TEST_F(Device, StatesStartAtTheirDefaults) {
         {158, 0x3F800000}, {159, 0}, {160, 0}, {161, 1}, {162, 0xFFFFFFFF}, {163, 0}, {165, 0},
         {166, 0x42800000}, {167, 0}, {168, 0xF}, {170, 0}, {171, 1}, {172, 3}, {173, 1},
     };
+    // clang-format on
     for (const Row& r : renderStates) {
         DWORD v = 0xDEADBEEF;
         ASSERT_EQ(device_->GetRenderState(r.state, &v), D3D_OK) << r.state;
         EXPECT_EQ(v, r.value) << "render state " << r.state;
     }
-    const Row stage0[] = {{1, 4}, {2, 2}, {3, 1}, {4, 2}, {5, 2},  {6, 1},  {7, 0},  {11, 0}, {13, 1},
-                          {14, 1}, {15, 0}, {16, 1}, {17, 1}, {18, 0}, {19, 0}, {20, 0}, {21, 1}, {24, 0},
-                          {25, 1}, {26, 1}, {27, 1}, {28, 1}};
+    const Row stage0[] = {{1, 4},  {2, 2},  {3, 1},  {4, 2},  {5, 2},  {6, 1},  {7, 0},  {11, 0},
+                          {13, 1}, {14, 1}, {15, 0}, {16, 1}, {17, 1}, {18, 0}, {19, 0}, {20, 0},
+                          {21, 1}, {24, 0}, {25, 1}, {26, 1}, {27, 1}, {28, 1}};
     for (DWORD stage = 0; stage < 8; ++stage)
         for (const Row& r : stage0) {
             DWORD expected = r.value;
@@ -178,7 +180,8 @@ TEST_F(Device, StateNumbersOutsideDirect3D8AreRefusedAndChangeNothing) {
 TEST_F(Device, TransformsOfEveryWorldMatrixSlot) {
     D3DMATRIX m{};
     m._41 = 3.0f;
-    for (D3DTRANSFORMSTATETYPE t : {D3DTS_VIEW, D3DTS_PROJECTION, D3DTS_TEXTURE7, D3DTS_WORLD, D3DTS_WORLDMATRIX(255)}) {
+    for (D3DTRANSFORMSTATETYPE t :
+         {D3DTS_VIEW, D3DTS_PROJECTION, D3DTS_TEXTURE7, D3DTS_WORLD, D3DTS_WORLDMATRIX(255)}) {
         ASSERT_EQ(device_->SetTransform(t, &m), D3D_OK) << t;
         D3DMATRIX back{};
         ASSERT_EQ(device_->GetTransform(t, &back), D3D_OK);
@@ -226,8 +229,9 @@ TEST_F(Device, LightsAreCheckedKeptAndEnabled) {
 }
 
 TEST_F(Device, ClearIsLimitedToTheViewportAndTheRectangles) {
-    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000, 0.5f, 0x1FF),
-              D3D_OK);
+    ASSERT_EQ(
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000, 0.5f, 0x1FF),
+        D3D_OK);
     EXPECT_EQ(device_->DepthStencil(3, 3), (0x800000u << 8) | 0xFFu);  // stencil keeps its low 8 bits
     const D3DVIEWPORT8 vp{2, 2, 8, 8, 0.0f, 1.0f};
     ASSERT_EQ(device_->SetViewport(&vp), D3D_OK);
@@ -238,7 +242,7 @@ TEST_F(Device, ClearIsLimitedToTheViewportAndTheRectangles) {
     EXPECT_EQ(device_->Pixel(3, 3), 0xFFFFFFFFu);
     EXPECT_EQ(device_->Pixel(4, 4), 0xFF000000u);
     EXPECT_EQ(device_->Pixel(9, 9), 0xFFFFFFFFu);
-    EXPECT_EQ(device_->Pixel(10, 10), 0xFF000000u);  // beyond the viewport
+    EXPECT_EQ(device_->Pixel(10, 10), 0xFF000000u);                 // beyond the viewport
     EXPECT_EQ(device_->DepthStencil(3, 3), (0x800000u << 8) | 7u);  // depth kept, stencil cleared
 
     EXPECT_LT(device_->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), 0);
@@ -281,8 +285,8 @@ TEST_F(Device, DrawsThatWouldReadOutsideTheirDataAreRefused) {
         bool ok;
     };
     const Case cases[] = {
-        {0, 1, 2, 0, 3, true},  {1, 2, 3, 1, 3, true},  {0, 1, 3, 0, 3, false},  // 3 is beyond the range
-        {0, 1, 2, 1, 3, false},                                                    // 0 is below it
+        {0, 1, 2, 0, 3, true},  {1, 2, 3, 1, 3, true},      {0, 1, 3, 0, 3, false},  // 3 is beyond the range
+        {0, 1, 2, 1, 3, false},                                                      // 0 is below it
         {1, 2, 3, 0, 4, true},  {0, 1, 65535, 0, 4, false},
     };
     for (const Case& c : cases) {

@@ -38,9 +38,7 @@ struct Vertex {
 // With identity transforms a point at (x, y, z) lands on pixel (8 + 8x, 8 - 8y).
 class Lighting : public DeviceTest {
 protected:
-    Lighting() {
-        material_.Diffuse = {1, 1, 1, 1};
-    }
+    Lighting() { material_.Diffuse = {1, 1, 1, 1}; }
     void SetDirectional(DWORD index, D3DVECTOR direction, D3DCOLORVALUE diffuse) {
         D3DLIGHT8 l{};
         l.Type = D3DLIGHT_DIRECTIONAL;
@@ -200,8 +198,8 @@ TEST_F(Lighting, UnlitAndScreenSpaceVerticesKeepTheirColours) {
     ExpectColorNear(DrawPoint(D3DFVF_XYZ | D3DFVF_DIFFUSE, Vertex().F(0).F(0).F(0.5f).D(0x80123456)), 0x80123456);
     ExpectColorNear(DrawPoint(D3DFVF_XYZ, Vertex().F(0).F(0).F(0.5f)), 0xFFFFFFFF);  // no colour: white
     device_->SetRenderState(D3DRS_LIGHTING, 1);
-    ExpectColorNear(
-        DrawPoint(D3DFVF_XYZRHW | D3DFVF_DIFFUSE, Vertex().F(3).F(4).F(0.5f).F(1).D(0xFF00FF00), 3, 4), 0xFF00FF00);
+    ExpectColorNear(DrawPoint(D3DFVF_XYZRHW | D3DFVF_DIFFUSE, Vertex().F(3).F(4).F(0.5f).F(1).D(0xFF00FF00), 3, 4),
+                    0xFF00FF00);
 }
 
 class Blending : public Lighting {
@@ -237,10 +235,10 @@ TEST_F(Blending, IndexedBlendingReadsTheIndicesLowByteFirst) {
         int x, y;
     };
     const Case cases[] = {
-        {1.0f, 0x00000302, 12, 8},   // index 0 = 2
-        {0.0f, 0x00000302, 8, 4},    // index 1 = 3
+        {1.0f, 0x00000302, 12, 8},  // index 0 = 2
+        {0.0f, 0x00000302, 8, 4},   // index 1 = 3
         {0.5f, 0x00000302, 10, 6},
-        {1.0f, 0x000000FF, 2, 8},    // the last matrix of the palette
+        {1.0f, 0x000000FF, 2, 8},  // the last matrix of the palette
     };
     for (const Case& c : cases) {
         DrawPoint(fvf, Vertex().F(0).F(0).F(0.5f).F(c.weight).D(c.indices), c.x, c.y);
@@ -263,8 +261,8 @@ TEST_F(Blending, NormalsAreBlendedLikePositions) {
     device_->SetTransform(D3DTS_WORLDMATRIX(1), &flip);
     const DWORD fvf = D3DFVF_XYZB2 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL;
     auto vertex = [](float w) { return Vertex().F(0).F(0).F(0.5f).F(w).D(0x00000100).F(0).F(0).F(-1); };
-    ExpectColorNear(DrawPoint(fvf, vertex(1.0f)), 0xFFFFFFFF);    // matrix 0
-    ExpectColorNear(DrawPoint(fvf, vertex(0.0f)), 0xFF000000);    // matrix 1: facing away
+    ExpectColorNear(DrawPoint(fvf, vertex(1.0f)), 0xFFFFFFFF);   // matrix 0
+    ExpectColorNear(DrawPoint(fvf, vertex(0.0f)), 0xFF000000);   // matrix 1: facing away
     ExpectColorNear(DrawPoint(fvf, vertex(0.75f)), 0xFF808080);  // 0.75 - 0.25
 }
 

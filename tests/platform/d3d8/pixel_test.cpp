@@ -33,7 +33,9 @@ protected:
         device_->SetVertexShader(kQuadFvf);
         return device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(QuadVertex));
     }
-    HRESULT FullQuad(float z, D3DCOLOR diffuse, D3DCOLOR specular = 0) { return Quad(0, 0, 16, 16, z, diffuse, specular); }
+    HRESULT FullQuad(float z, D3DCOLOR diffuse, D3DCOLOR specular = 0) {
+        return Quad(0, 0, 16, 16, z, diffuse, specular);
+    }
 
     TexturePtr MakeTexture(int width, int height, std::vector<std::uint32_t> texels, int levels = 1) {
         IDirect3DTexture8* raw = nullptr;
@@ -54,7 +56,7 @@ TEST(StencilOps, EightBitResults) {
         std::uint32_t value, expected;
     };
     const Case cases[] = {
-        {D3DSTENCILOP_INCRSAT, 255, 255}, {D3DSTENCILOP_INCR, 255, 0},      {D3DSTENCILOP_DECRSAT, 0, 0},
+        {D3DSTENCILOP_INCRSAT, 255, 255}, {D3DSTENCILOP_INCR, 255, 0},       {D3DSTENCILOP_DECRSAT, 0, 0},
         {D3DSTENCILOP_DECR, 0, 255},      {D3DSTENCILOP_INVERT, 0x0F, 0xF0}, {D3DSTENCILOP_KEEP, 7, 7},
         {D3DSTENCILOP_ZERO, 7, 0},        {D3DSTENCILOP_REPLACE, 7, 0x5A},   {D3DSTENCILOP_INCRSAT, 7, 8},
     };
@@ -108,7 +110,7 @@ TEST_F(Pixels, DepthFunctionsAndWrites) {
         {D3DCMP_LESSEQUAL, 1, 1, 0.5f, true, 0.5}, {D3DCMP_LESS, 1, 1, 0.5f, false, 0.5},
         {D3DCMP_LESS, 1, 1, 0.25f, true, 0.25},    {D3DCMP_LESS, 0, 1, 0.25f, true, 0.5},
         {D3DCMP_GREATER, 1, 1, 0.75f, true, 0.75}, {D3DCMP_NEVER, 1, 1, 0.25f, false, 0.5},
-        {D3DCMP_LESS, 1, 0, 0.75f, true, 0.5},     // z-buffer off: drawn, nothing written
+        {D3DCMP_LESS, 1, 0, 0.75f, true, 0.5},  // z-buffer off: drawn, nothing written
     };
     for (const Case& c : cases) {
         device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 0.5f, 0);
@@ -193,7 +195,8 @@ TEST_F(OpaqueTarget, DestinationAlphaReadsAsOneAndStaysOpaque) {
     device_->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
     device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_INVDESTALPHA);
     device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    const std::vector<test::RhwVertex> tri = {{0, 0, 0, 1, 0x00FFFFFF}, {8, 0, 0, 1, 0x00FFFFFF}, {0, 8, 0, 1, 0x00FFFFFF}};
+    const std::vector<test::RhwVertex> tri = {
+        {0, 0, 0, 1, 0x00FFFFFF}, {8, 0, 0, 1, 0x00FFFFFF}, {0, 8, 0, 1, 0x00FFFFFF}};
     DrawRhw(D3DPT_TRIANGLELIST, 1, tri);
     EXPECT_EQ(device_->Pixel(1, 1), 0xFF000000u);  // source times (1 - 1)
 }
@@ -346,9 +349,9 @@ TEST_F(Sampling, MipLevelFollowsTheTexelsPerPixel) {
         std::uint32_t expected;
     };
     const Case cases[] = {
-        {D3DTEXF_NONE, 0, 4.0f, colors[0]},   {D3DTEXF_POINT, 0, 4.0f, colors[2]},
-        {D3DTEXF_POINT, 0, 2.0f, colors[1]},  {D3DTEXF_POINT, 0, 0.5f, colors[0]},
-        {D3DTEXF_POINT, 1, 0.5f, colors[1]},  {D3DTEXF_POINT, 0, 64.0f, colors[2]},  // the last level
+        {D3DTEXF_NONE, 0, 4.0f, colors[0]},  {D3DTEXF_POINT, 0, 4.0f, colors[2]},
+        {D3DTEXF_POINT, 0, 2.0f, colors[1]}, {D3DTEXF_POINT, 0, 0.5f, colors[0]},
+        {D3DTEXF_POINT, 1, 0.5f, colors[1]}, {D3DTEXF_POINT, 0, 64.0f, colors[2]},  // the last level
     };
     for (const Case& c : cases) {
         device_->SetTextureStageState(0, D3DTSS_MIPFILTER, c.mipFilter);
@@ -412,8 +415,8 @@ TEST_F(Pixels, SimpleAndGeneralLoopsAgree) {
     std::uniform_real_distribution<float> coord(-4.0f, 20.0f), unit(0.0f, 1.0f), uv(-2.0f, 3.0f);
     std::vector<QuadVertex> v;
     for (int i = 0; i < 60; ++i)
-        v.push_back({coord(random), coord(random), unit(random), 0.2f + unit(random), static_cast<D3DCOLOR>(random()), 0,
-                     uv(random), uv(random)});
+        v.push_back({coord(random), coord(random), unit(random), 0.2f + unit(random), static_cast<D3DCOLOR>(random()),
+                     0, uv(random), uv(random)});
     struct Setup {
         DWORD colorOp, alphaOp, arg1, arg2;
         bool texture;

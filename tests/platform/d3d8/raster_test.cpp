@@ -15,11 +15,13 @@ class Raster : public DeviceTest {};
 TEST_F(Raster, SquareSplitAlongItsDiagonalGivesFifteenAndTenPixels) {
     Begin();
     device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    ASSERT_EQ(DrawRhw(D3DPT_TRIANGLELIST, 1, {{0, 0, 0, 1, 0xFFFF0000}, {5, 0, 0, 1, 0xFFFF0000}, {5, 5, 0, 1, 0xFFFF0000}}),
-              D3D_OK);
+    ASSERT_EQ(
+        DrawRhw(D3DPT_TRIANGLELIST, 1, {{0, 0, 0, 1, 0xFFFF0000}, {5, 0, 0, 1, 0xFFFF0000}, {5, 5, 0, 1, 0xFFFF0000}}),
+        D3D_OK);
     EXPECT_EQ(CountPixels(), 15);
-    ASSERT_EQ(DrawRhw(D3DPT_TRIANGLELIST, 1, {{0, 5, 0, 1, 0xFF00FF00}, {0, 0, 0, 1, 0xFF00FF00}, {5, 5, 0, 1, 0xFF00FF00}}),
-              D3D_OK);
+    ASSERT_EQ(
+        DrawRhw(D3DPT_TRIANGLELIST, 1, {{0, 5, 0, 1, 0xFF00FF00}, {0, 0, 0, 1, 0xFF00FF00}, {5, 5, 0, 1, 0xFF00FF00}}),
+        D3D_OK);
     EXPECT_EQ(CountPixels(), 25);
     int green = 0;
     for (int y = 0; y < 16; ++y)
@@ -52,7 +54,8 @@ TEST_F(Raster, TrianglesSharingEdgesCoverEachPixelOnce) {
         std::vector<RhwVertex> v;
         for (int j = 0; j < 3; ++j)
             for (int i = 0; i < 3; ++i) {
-                const RhwVertex a{gx[j][i], gy[j][i], 0, 1, 0x01010101}, b{gx[j][i + 1], gy[j][i + 1], 0, 1, 0x01010101};
+                const RhwVertex a{gx[j][i], gy[j][i], 0, 1, 0x01010101},
+                    b{gx[j][i + 1], gy[j][i + 1], 0, 1, 0x01010101};
                 const RhwVertex c{gx[j + 1][i], gy[j + 1][i], 0, 1, 0x01010101};
                 const RhwVertex d{gx[j + 1][i + 1], gy[j + 1][i + 1], 0, 1, 0x01010101};
                 // Alternate the diagonal, and the winding of the second triangle.
@@ -82,7 +85,8 @@ TEST_F(Raster, CullModesDropTheirWinding) {
         bool clockwiseDrawn, counterClockwiseDrawn;
     };
     const Case cases[] = {{D3DCULL_NONE, true, true}, {D3DCULL_CW, false, true}, {D3DCULL_CCW, true, false}};
-    const std::vector<RhwVertex> clockwise = {{1, 1, 0, 1, 0xFFFFFFFF}, {9, 1, 0, 1, 0xFFFFFFFF}, {1, 9, 0, 1, 0xFFFFFFFF}};
+    const std::vector<RhwVertex> clockwise = {
+        {1, 1, 0, 1, 0xFFFFFFFF}, {9, 1, 0, 1, 0xFFFFFFFF}, {1, 9, 0, 1, 0xFFFFFFFF}};
     const std::vector<RhwVertex> counter = {clockwise[0], clockwise[2], clockwise[1]};
     for (const Case& c : cases) {
         Begin();
@@ -122,7 +126,7 @@ TEST_F(Unlit, ViewportPlacesPixelsAndDepth) {
     Begin();
     ASSERT_EQ(DrawPositions(device_, D3DPT_POINTLIST, 1, {{0.0f, 0.0f, 0.5f}}), D3D_OK);
     EXPECT_EQ(CountPixels(), 1);
-    EXPECT_EQ(device_->Pixel(8, 5), 0xFFFFFFFFu);  // x: 4 + 8/2, y: 2 + 6/2
+    EXPECT_EQ(device_->Pixel(8, 5), 0xFFFFFFFFu);                          // x: 4 + 8/2, y: 2 + 6/2
     EXPECT_NEAR(device_->DepthStencil(8, 5) >> 8, 0.4 * 16777215.0, 1.0);  // MinZ + 0.5 (MaxZ - MinZ)
     device_->EndScene();
     // The corners of clip space are the corners of the viewport.
@@ -175,8 +179,12 @@ TEST_F(Unlit, HugeTrianglesAreClippedToTheGuardBandAndCoverTheViewportOnce) {
     device_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
     // Vertices thousands of viewports away; two triangles sharing the diagonal.
     DrawPositions(device_, D3DPT_TRIANGLELIST, 2,
-                  {{-9000, 9000, 0.5f}, {9000, 9000, 0.5f}, {-9000, -9000, 0.5f}, {9000, 9000, 0.5f},
-                   {9000, -9000, 0.5f}, {-9000, -9000, 0.5f}});
+                  {{-9000, 9000, 0.5f},
+                   {9000, 9000, 0.5f},
+                   {-9000, -9000, 0.5f},
+                   {9000, 9000, 0.5f},
+                   {9000, -9000, 0.5f},
+                   {-9000, -9000, 0.5f}});
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) ASSERT_EQ(device_->Pixel(x, y), 0x01010101u) << x << "," << y;
 }
@@ -236,10 +244,10 @@ TEST_F(Raster, EveryPrimitiveType) {
     };
     const Case cases[] = {
         {D3DPT_POINTLIST, 4, square, 4},
-        {D3DPT_LINELIST, 2, square, 18},                                      // two rows of 9 (LASTPIXEL)
-        {D3DPT_LINESTRIP, 3, square, 9 + 8 + 8},                              // top, diagonal, bottom
-        {D3DPT_TRIANGLELIST, 1, {square[0], square[1], square[2]}, 36},       // 8 + 7 + ... + 1
-        {D3DPT_TRIANGLESTRIP, 2, square, 64},                                 // the square
+        {D3DPT_LINELIST, 2, square, 18},                                 // two rows of 9 (LASTPIXEL)
+        {D3DPT_LINESTRIP, 3, square, 9 + 8 + 8},                         // top, diagonal, bottom
+        {D3DPT_TRIANGLELIST, 1, {square[0], square[1], square[2]}, 36},  // 8 + 7 + ... + 1
+        {D3DPT_TRIANGLESTRIP, 2, square, 64},                            // the square
         {D3DPT_TRIANGLEFAN, 2, {square[0], square[1], square[3], square[2]}, 64},
     };
     for (const Case& c : cases) {
@@ -260,12 +268,11 @@ TEST_F(Raster, LinesFollowTheDiamondRuleAndLastPixel) {
         int x, y;  // a pixel that must be drawn
     };
     const Case cases[] = {
-        {{1, 1, 0, 1, w}, {6, 1, 0, 1, w}, 0, 5, 5, 1},
-        {{1, 1, 0, 1, w}, {6, 1, 0, 1, w}, 1, 6, 6, 1},
-        {{6, 1, 0, 1, w}, {1, 1, 0, 1, w}, 0, 5, 2, 1},      // from right to left the last is 1
+        {{1, 1, 0, 1, w}, {6, 1, 0, 1, w}, 0, 5, 5, 1},       {{1, 1, 0, 1, w}, {6, 1, 0, 1, w}, 1, 6, 6, 1},
+        {{6, 1, 0, 1, w}, {1, 1, 0, 1, w}, 0, 5, 2, 1},        // from right to left the last is 1
         {{1.3f, 1, 0, 1, w}, {5.6f, 1, 0, 1, w}, 0, 5, 5, 1},  // diamonds of 1..5 are left
-        {{2, 2, 0, 1, w}, {2, 9, 0, 1, w}, 0, 7, 2, 8},      // y-major
-        {{2, 2, 0, 1, w}, {8, 5, 0, 1, w}, 0, 6, 7, 5},      // x-major with a slope
+        {{2, 2, 0, 1, w}, {2, 9, 0, 1, w}, 0, 7, 2, 8},        // y-major
+        {{2, 2, 0, 1, w}, {8, 5, 0, 1, w}, 0, 6, 7, 5},        // x-major with a slope
     };
     for (const Case& c : cases) {
         Begin();
@@ -293,7 +300,8 @@ TEST_F(Raster, FlatShadingTakesTheFirstVertexOfEachTriangle) {
     device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device_->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
     // A strip: the first triangle takes vertex 0 (red), the second vertex 1 (green).
-    DrawRhw(D3DPT_TRIANGLESTRIP, 2, {{0, 0, 0, 1, red}, {16, 0, 0, 1, green}, {0, 16, 0, 1, blue}, {16, 16, 0, 1, red}});
+    DrawRhw(D3DPT_TRIANGLESTRIP, 2,
+            {{0, 0, 0, 1, red}, {16, 0, 0, 1, green}, {0, 16, 0, 1, blue}, {16, 16, 0, 1, red}});
     EXPECT_EQ(device_->Pixel(1, 1), red);
     EXPECT_EQ(device_->Pixel(5, 5), red);
     EXPECT_EQ(device_->Pixel(14, 14), green);

@@ -147,8 +147,8 @@ TEST_F(Reference, WireframeDepthAndBlending) {
     device_->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
     drawSphere(1.1f);
     device_->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-    const MeshVertex floor[4] = {{-3, 0, -2, 0, 1, 0, 0, 0}, {3, 0, -2, 0, 1, 0, 0, 0}, {-3, 0, 3, 0, 1, 0, 0, 0},
-                                 {3, 0, 3, 0, 1, 0, 0, 0}};
+    const MeshVertex floor[4] = {
+        {-3, 0, -2, 0, 1, 0, 0, 0}, {3, 0, -2, 0, 1, 0, 0, 0}, {-3, 0, 3, 0, 1, 0, 0, 0}, {3, 0, 3, 0, 1, 0, 0, 0}};
     const D3DXMATRIX identity = [] {
         D3DXMATRIX w;
         return *D3DXMatrixIdentity(&w);
@@ -162,8 +162,8 @@ TEST_F(Reference, WireframeDepthAndBlending) {
     device_->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
     device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    const test::RhwVertex quad[4] = {{30, 10, 0, 1, 0x800000FF}, {66, 10, 0, 1, 0x80FFFFFF},
-                                     {30, 40, 0, 1, 0x800000FF}, {66, 40, 0, 1, 0x80FFFF00}};
+    const test::RhwVertex quad[4] = {
+        {30, 10, 0, 1, 0x800000FF}, {66, 10, 0, 1, 0x80FFFFFF}, {30, 40, 0, 1, 0x800000FF}, {66, 40, 0, 1, 0x80FFFF00}};
     device_->SetVertexShader(test::kRhwFvf);
     device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]);
     device_->EndScene();
