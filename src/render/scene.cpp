@@ -59,12 +59,11 @@ Scene::Scene() : boneGlyph(MakeBoneGlyph()) {
 }
 
 void Scene::Clear() {
-    textures.clear();  // releases every texture object
     auto release = [](auto& v) {
         v.clear();
         v.shrink_to_fit();
     };
-    release(textures);
+    release(textures);  // releases every texture object
     release(textureNames);
     release(bones);
     release(drawNodes);

@@ -65,8 +65,10 @@ float LengthFromChildren(const Scene& scene, std::int32_t bone, float defaultLen
 
 // (v, w) x m for a row vector with four components.
 D3DXVECTOR4 Transform(const D3DXVECTOR4& v, const D3DXMATRIX& m) {
-    return {v.x * m._11 + v.y * m._21 + v.z * m._31 + v.w * m._41, v.x * m._12 + v.y * m._22 + v.z * m._32 + v.w * m._42,
-            v.x * m._13 + v.y * m._23 + v.z * m._33 + v.w * m._43, v.x * m._14 + v.y * m._24 + v.z * m._34 + v.w * m._44};
+    return {v.x * m._11 + v.y * m._21 + v.z * m._31 + v.w * m._41,
+            v.x * m._12 + v.y * m._22 + v.z * m._32 + v.w * m._42,
+            v.x * m._13 + v.y * m._23 + v.z * m._33 + v.w * m._43,
+            v.x * m._14 + v.y * m._24 + v.z * m._34 + v.w * m._44};
 }
 
 void ProjectPoint(const Scene& scene, const float point[3], float screen[2]) {

@@ -81,7 +81,8 @@ void ShowCamera(const Scene& scene, CameraControls& controls) {
 
 void SetCameraFromControls(Scene& scene, const CameraControls& controls) {
     const CameraReading now = GetCamera(scene);
-    SetProjection(scene, ViewportProjection(TextOr(controls.nearPlane, kNearPlane), TextOr(controls.farPlane, kFarPlane)));
+    const float nearPlane = TextOr(controls.nearPlane, kNearPlane), farPlane = TextOr(controls.farPlane, kFarPlane);
+    SetProjection(scene, ViewportProjection(nearPlane, farPlane));
     const D3DXVECTOR3 target(TextOr(controls.targetX, now.target.x), TextOr(controls.targetY, now.target.y),
                              TextOr(controls.targetZ, now.target.z));
     SetCamera(scene, TextOr(controls.angleY, now.angleYDegrees), TextOr(controls.angleXZ, now.angleXZDegrees),

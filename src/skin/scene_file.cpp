@@ -165,13 +165,14 @@ Status SceneFileReader::ReadRecords(std::uint32_t count, const std::string& wher
                                     std::vector<std::uint64_t>* offsets) {
     const std::uint64_t bytes = std::uint64_t{count} * sizeof(T);
     if (bytes > in_.remaining())
-        return Status::Error(where + ": " + Num(count) + " elements of " + Num(sizeof(T)) + " bytes do not fit in the " +
-                             Num(in_.remaining()) + " bytes that follow");
+        return Status::Error(where + ": " + Num(count) + " elements of " + Num(sizeof(T)) +
+                             " bytes do not fit in the " + Num(in_.remaining()) + " bytes that follow");
     const std::size_t old = out.size();
     if (offsets)
         for (std::uint32_t i = 0; i < count; ++i) offsets->push_back(in_.offset() + std::uint64_t{i} * sizeof(T));
     out.resize(old + count);
-    if (!in_.ReadBytes(out.data() + old, static_cast<std::size_t>(bytes))) return Status::Error(where + ": cannot read the elements");
+    if (!in_.ReadBytes(out.data() + old, static_cast<std::size_t>(bytes)))
+        return Status::Error(where + ": cannot read the elements");
     return Status::Ok();
 }
 
@@ -402,8 +403,8 @@ Status CheckNodes(const FileData& d) {
         // -3 - p refers to entry p without running it.
         const std::int64_t entry = n.program <= -3 ? -3 - std::int64_t{n.program} : n.program;
         if (n.program != -1 && n.program != -2 && !InFile(entry, d.entries.size()))
-            return Status::Error(what + ": program " + std::to_string(n.program) + " names no entry point of the file's " +
-                                 Num(d.entries.size()));
+            return Status::Error(what + ": program " + std::to_string(n.program) +
+                                 " names no entry point of the file's " + Num(d.entries.size()));
     }
     return CheckNodeCycles(d);
 }

@@ -181,7 +181,8 @@ TEST_F(BatchTest, SceneFilesRoundTripByTheirExtension) {
     };
     EXPECT_EQ(Json::parse(r.out), read("before.json"));
     EXPECT_TRUE(read("cleared.json")["bones"].empty());
-    EXPECT_EQ(test::ReadFileBytes(dir.Path("leg.scn")).size() + 2 * 228, test::ReadFileBytes(dir.Path("leg.SKN")).size());
+    EXPECT_EQ(test::ReadFileBytes(dir.Path("leg.scn")).size() + 2 * 228,
+              test::ReadFileBytes(dir.Path("leg.SKN")).size());
 }
 
 TEST_F(BatchTest, DumpSceneHoldsEveryRecordOfAnOpenedSceneFile) {
@@ -189,8 +190,8 @@ TEST_F(BatchTest, DumpSceneHoldsEveryRecordOfAnOpenedSceneFile) {
     Outcome r = Batch({"open-scene", dir.Path("s.scn"), "dump-scene"});
     ASSERT_EQ(r.status, 0) << r.err;
     Json dump = Json::parse(r.out);
-    EXPECT_EQ(dump["drawNodes"][0],
-              Json::parse(R"({"nextDrawn":-1,"nextSkipped":-1,"geometry":0,"material":0,"program":0,"threshold":100.0})"));
+    EXPECT_EQ(dump["drawNodes"][0], Json::parse(R"({"nextDrawn":-1,"nextSkipped":-1,"geometry":0,"material":0,
+        "program":0,"threshold":100.0})"));
     EXPECT_EQ(dump["geometries"][0], Json::parse(R"({"vertexOffset":0,"firstIndex":0,"vertexCount":3,
         "primitiveCount":1,"stride":12,"fvf":2,"primitiveType":4,"indexed":1})"));
     EXPECT_EQ(Keys(dump["materials"][0]),

@@ -140,7 +140,8 @@ TEST(SkinWeights, WeightRules) {
         {"k = 2 drops the third", {1.4f, 1.7f, 1.9f}, 2, {1, 2, 1, 1}, {2 / 3.0f, 1 / 3.0f, 0, 0}},
         {"k = 1", {1.4f, 1.7f}, 1, {1, 1, 1, 1}, {1, 0, 0, 0}},
         {"k above 4 keeps four", {1.4f, 1.7f}, 9, {1, 2, 0, 0}, {2 / 3.0f, 1 / 3.0f, 0, 0}},
-        {"the four strongest of five", {1.5f, 1.1f, 1.3f, 1.2f, 1.4f}, 4, {2, 4, 3, 5}, {0.3f, 0.8f / 3, 0.7f / 3, 0.2f}},
+        {"the four strongest of five", {1.5f, 1.1f, 1.3f, 1.2f, 1.4f}, 4, {2, 4, 3, 5},
+         {0.3f, 0.8f / 3, 0.7f / 3, 0.2f}},
         {"no influence: the nearest bone", {3, 2.5f, 2.5f}, 4, {2, 2, 2, 2}, {1, 0, 0, 0}},
     };
     for (const Row& r : rows) {
