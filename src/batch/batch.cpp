@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/binary_io.h"
+#include "batch/batch_viewport.h"
 #include "model/model_files.h"
 #include "model/model_json.h"
 #include "render/scene_json.h"
@@ -136,6 +137,12 @@ const BatchAction kActions[] = {
     {"clear-scene", 0, 0, "", ClearScene},
     {"pick-bone", 1, 1, "INDEX", PickBone},
     {"dump-scene", 0, 1, "[PATH]", DumpScene},
+    {"display", 2, 2, "OPTION on|off", DisplayAction},
+    {"fill", 1, 1, "triangles|lines|points", FillAction},
+    {"select-frame", 1, 1, "NAME", SelectFrameAction},
+    {"select-mesh", 1, 1, "NAME", SelectMeshAction},
+    {"render", 1, 2, "PATH.png [WIDTHxHEIGHT]", RenderAction},
+    {"texture-to-png", 2, 2, "IN OUT", TextureToPngAction},
 };
 
 const BatchAction* FindAction(const std::string& word) {
@@ -151,10 +158,11 @@ struct Step {
 
 struct Options {
     bool keepGoing = false;
+    std::string tracePath;
 };
 
 void PrintUsage(std::ostream& err) {
-    err << "usage: modelsmith-batch [--keep-going] ACTION [ARG...] [ACTION [ARG...]]...\n"
+    err << "usage: modelsmith-batch [--keep-going] [--trace PATH] ACTION [ARG...] [ACTION [ARG...]]...\n"
            "actions:\n";
     for (const BatchAction& a : BatchActions()) err << "  " << a.name << (*a.usage ? " " : "") << a.usage << "\n";
 }
@@ -166,6 +174,11 @@ Status Parse(const std::vector<std::string>& words, Options& options, std::vecto
         const std::string& word = words[i++];
         if (word == "--keep-going") {
             options.keepGoing = true;
+            continue;
+        }
+        if (word == "--trace") {
+            if (i == words.size()) return Status::Error("--trace needs PATH");
+            options.tracePath = words[i++];
             continue;
         }
         if (word == "--help" || word == "-h") return Status::Error("");
@@ -185,7 +198,10 @@ Status Parse(const std::vector<std::string>& words, Options& options, std::vecto
 
 }  // namespace
 
-BatchContext::BatchContext(std::ostream& out_, std::ostream& err_) : out(out_), err(err_) { StartView(scene); }
+BatchContext::BatchContext(std::ostream& out_, std::ostream& err_, const std::string& tracePath)
+    : out(out_), err(err_), viewport(std::make_unique<BatchViewport>(model, scene, tracePath)) {}
+
+BatchContext::~BatchContext() = default;
 
 std::span<const BatchAction> BatchActions() { return kActions; }
 
@@ -197,7 +213,11 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         PrintUsage(err);
         return kBatchUsage;
     }
-    BatchContext context(out, err);
+    BatchContext context(out, err, options.tracePath);
+    if (!context.viewport->status()) {
+        err << "modelsmith-batch: " << context.viewport->status().message() << "\n";
+        return kBatchFailed;
+    }
     int exit = kBatchOk;
     for (const Step& step : steps) {
         Status s = step.action->run(context, step.args);

@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "base/status.h"
 #include "model/model.h"
 #include "render/scene.h"
 
 namespace ms {
+
+class BatchViewport;
 
 enum BatchExit { kBatchOk = 0, kBatchFailed = 1, kBatchUsage = 2 };
 
@@ -18,11 +22,14 @@ enum BatchExit { kBatchOk = 0, kBatchFailed = 1, kBatchUsage = 2 };
 // start-up: the view made from the camera's start values and the fixed projection, so that bones
 // project to the same screen positions. It has no device.
 struct BatchContext {
-    BatchContext(std::ostream& out_, std::ostream& err_);
+    // `tracePath` empty: no trace of the frames drawn.
+    BatchContext(std::ostream& out_, std::ostream& err_, const std::string& tracePath = {});
+    ~BatchContext();
     Model model;
     Scene scene;
     std::ostream& out;
     std::ostream& err;
+    std::unique_ptr<BatchViewport> viewport;  // made after the Scene and the Model, gone before them
 };
 
 struct BatchAction {
