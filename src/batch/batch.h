@@ -19,8 +19,8 @@ class BatchViewport;
 enum BatchExit { kBatchOk = 0, kBatchFailed = 1, kBatchUsage = 2 };
 
 // What the actions work on, and where they print. The Scene starts as the editor's does after
-// start-up: the view made from the camera's start values and the fixed projection, so that bones
-// project to the same screen positions. It has no device.
+// start-up, with the viewport's off-screen device: the view made from the camera's start values
+// and the fixed projection, so that bones project to the same screen positions.
 struct BatchContext {
     // `tracePath` empty: no trace of the frames drawn.
     BatchContext(std::ostream& out_, std::ostream& err_, const std::string& tracePath = {});
