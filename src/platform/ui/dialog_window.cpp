@@ -59,24 +59,24 @@ DialogWindow::DialogWindow(const DialogTemplate& dialog, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setAcceptDrops(false);  // dropped files are ignored
     QButtonGroup* radioGroup = nullptr;
-    for (const ControlSpec& spec : dialog.controls) CreateControl(spec, radioGroup);
+    for (const ControlSpec& control : dialog.controls) CreateControl(control, radioGroup);
     // Group boxes are frames behind the controls they enclose.
-    for (const ControlSpec& spec : dialog.controls)
-        if (spec.kind == ControlKind::GroupBox) controls_[spec.id]->lower();
+    for (const ControlSpec& control : dialog.controls)
+        if (control.kind == ControlKind::GroupBox) controls_[control.id]->lower();
 }
 
-void DialogWindow::CreateControl(const ControlSpec& spec, QButtonGroup*& radioGroup) {
-    const QString caption = QString::fromLatin1(spec.caption);
+void DialogWindow::CreateControl(const ControlSpec& control, QButtonGroup*& radioGroup) {
+    const QString caption = QString::fromLatin1(control.caption);
     QWidget* widget = nullptr;
-    const int id = spec.id;
-    if (spec.style & kGroupStart) radioGroup = nullptr;
-    switch (spec.kind) {
+    const int id = control.id;
+    if (control.style & kGroupStart) radioGroup = nullptr;
+    switch (control.kind) {
         case ControlKind::GroupBox:
             widget = new QGroupBox(caption, this);
             break;
         case ControlKind::PushButton: {
             auto* button = new QPushButton(caption, this);
-            if (spec.style & kMultiline) button->setText(Wrapped(caption, button->fontMetrics(), units_.Map(spec.rect).width - 6));
+            if (control.style & kMultiline) button->setText(Wrapped(caption, button->fontMetrics(), units_.Map(control.rect).width - 6));
             connect(button, &QPushButton::clicked, this, [this, id] { Command(id, kClicked); });
             widget = button;
             break;
@@ -89,7 +89,7 @@ void DialogWindow::CreateControl(const ControlSpec& spec, QButtonGroup*& radioGr
         }
         case ControlKind::Radio: {
             QAbstractButton* button = nullptr;
-            if (spec.style & kPushLike) {
+            if (control.style & kPushLike) {
                 auto* push = new QPushButton(caption, this);
                 push->setCheckable(true);
                 push->setAutoDefault(false);
@@ -110,8 +110,8 @@ void DialogWindow::CreateControl(const ControlSpec& spec, QButtonGroup*& radioGr
             break;
         }
         case ControlKind::Text: {
-            auto* label = new QLabel(PlainCaption(spec.caption), this);
-            label->setAlignment(Qt::AlignVCenter | ((spec.style & kCentred) ? Qt::AlignHCenter : Qt::AlignLeft));
+            auto* label = new QLabel(PlainCaption(control.caption), this);
+            label->setAlignment(Qt::AlignVCenter | ((control.style & kCentred) ? Qt::AlignHCenter : Qt::AlignLeft));
             label->setWordWrap(true);
             widget = label;
             break;
@@ -136,7 +136,7 @@ void DialogWindow::CreateControl(const ControlSpec& spec, QButtonGroup*& radioGr
             widget = new ViewportWidget(this);
             break;
     }
-    const PixelRect r = units_.Map(spec.rect);
+    const PixelRect r = units_.Map(control.rect);
     widget->setGeometry(r.x, r.y, r.width, r.height);
     widget->setObjectName(QString::number(id));
     controls_[id] = widget;

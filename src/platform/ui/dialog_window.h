@@ -81,7 +81,7 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
-    void CreateControl(const ControlSpec& spec, QButtonGroup*& radioGroup);
+    void CreateControl(const ControlSpec& control, QButtonGroup*& radioGroup);
     void Command(int id, int notification);
 
     DialogUnits units_;

@@ -28,7 +28,7 @@ std::vector<std::uint32_t> Ramp(int count, std::uint32_t step) {
 TEST(Bmp, EveryDepthAndLayoutGivesItsTexels) {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpSpec layout;
         std::vector<std::uint32_t> expected;  // 2 x 2, top row first
     };
     const std::vector<std::uint32_t> pal16 = Ramp(16, 0x010203);
@@ -73,7 +73,7 @@ TEST(Bmp, EveryDepthAndLayoutGivesItsTexels) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Image image = test::DecodeOrFail(MakeBmp(c.spec));
+        Image image = test::DecodeOrFail(MakeBmp(c.layout));
         EXPECT_EQ(image.width, 2);
         EXPECT_EQ(image.height, 2);
         EXPECT_EQ(image.pixels, c.expected);

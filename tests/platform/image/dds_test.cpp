@@ -135,15 +135,15 @@ TEST(Dds, UncompressedFormatsByTheirMasks) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const DdsSpec spec{.width = 2, .height = 1, .pfFlags = c.flags, .fourCC = 0, .bits = c.bits, .masks = c.masks,
+        const DdsSpec layout{.width = 2, .height = 1, .pfFlags = c.flags, .fourCC = 0, .bits = c.bits, .masks = c.masks,
                            .data = c.data};
-        EXPECT_EQ(test::DecodeOrFail(MakeDds(spec)).pixels, c.expected);
+        EXPECT_EQ(test::DecodeOrFail(MakeDds(layout)).pixels, c.expected);
     }
 }
 
 TEST(Dds, MalformedFilesAreRefusedWithTheirReason) {
-    auto patched = [](DdsSpec spec, std::size_t at, std::uint32_t value) {
-        ByteVector b = MakeDds(spec);
+    auto patched = [](DdsSpec layout, std::size_t at, std::uint32_t value) {
+        ByteVector b = MakeDds(layout);
         for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
         return b;
     };

@@ -30,26 +30,26 @@ void Append(ByteVector& out, const ByteVector& more) { out.insert(out.end(), mor
 
 }  // namespace
 
-ByteVector MakeBmp(const BmpSpec& spec) {
-    ByteVector info(spec.infoSize, 0);
-    Set32(info, 0, spec.infoSize);
-    Set32(info, 4, static_cast<std::uint32_t>(spec.width));
-    Set32(info, 8, static_cast<std::uint32_t>(spec.height));
+ByteVector MakeBmp(const BmpSpec& layout) {
+    ByteVector info(layout.infoSize, 0);
+    Set32(info, 0, layout.infoSize);
+    Set32(info, 4, static_cast<std::uint32_t>(layout.width));
+    Set32(info, 8, static_cast<std::uint32_t>(layout.height));
     info[12] = 1;
-    info[14] = static_cast<std::uint8_t>(spec.bits);
-    info[15] = static_cast<std::uint8_t>(spec.bits >> 8);
-    Set32(info, 16, spec.compression);
-    Set32(info, 32, spec.colorsUsed);
+    info[14] = static_cast<std::uint8_t>(layout.bits);
+    info[15] = static_cast<std::uint8_t>(layout.bits >> 8);
+    Set32(info, 16, layout.compression);
+    Set32(info, 32, layout.colorsUsed);
     ByteVector extra;
-    for (std::size_t i = 0; i < spec.masks.size(); ++i) {
+    for (std::size_t i = 0; i < layout.masks.size(); ++i) {
         if (40 + 4 * i + 4 <= info.size())
-            Set32(info, 40 + 4 * i, spec.masks[i]);
+            Set32(info, 40 + 4 * i, layout.masks[i]);
         else
-            Put32(extra, spec.masks[i]);
+            Put32(extra, layout.masks[i]);
     }
-    for (std::uint32_t colour : spec.palette) Put32(extra, colour & 0xFFFFFF);
+    for (std::uint32_t colour : layout.palette) Put32(extra, colour & 0xFFFFFF);
     ByteVector pixels;
-    for (ByteVector row : spec.rows) {
+    for (ByteVector row : layout.rows) {
         row.resize((row.size() + 3) / 4 * 4, 0);
         Append(pixels, row);
     }
@@ -64,38 +64,38 @@ ByteVector MakeBmp(const BmpSpec& spec) {
     return file;
 }
 
-ByteVector MakeTga(const TgaSpec& spec) {
-    ByteVector file = {static_cast<std::uint8_t>(spec.id.size()), spec.mapType, spec.imageType};
-    Put16(file, spec.mapFirst);
-    Put16(file, spec.mapLength);
-    file.push_back(spec.mapBits);
+ByteVector MakeTga(const TgaSpec& layout) {
+    ByteVector file = {static_cast<std::uint8_t>(layout.id.size()), layout.mapType, layout.imageType};
+    Put16(file, layout.mapFirst);
+    Put16(file, layout.mapLength);
+    file.push_back(layout.mapBits);
     Put32(file, 0);  // origin
-    Put16(file, spec.width);
-    Put16(file, spec.height);
-    file.push_back(spec.bits);
-    file.push_back(spec.descriptor);
-    Append(file, spec.id);
-    Append(file, spec.map);
-    Append(file, spec.data);
+    Put16(file, layout.width);
+    Put16(file, layout.height);
+    file.push_back(layout.bits);
+    file.push_back(layout.descriptor);
+    Append(file, layout.id);
+    Append(file, layout.map);
+    Append(file, layout.data);
     return file;
 }
 
-ByteVector MakeDds(const DdsSpec& spec) {
+ByteVector MakeDds(const DdsSpec& layout) {
     ByteVector file(128, 0);
     std::memcpy(file.data(), "DDS ", 4);
     Set32(file, 4, 124);
-    Set32(file, 8, 0x1 | 0x2 | 0x4 | 0x1000 | (spec.mipCount ? 0x20000 : 0));
-    Set32(file, 12, spec.height);
-    Set32(file, 16, spec.width);
-    Set32(file, 28, spec.mipCount);
+    Set32(file, 8, 0x1 | 0x2 | 0x4 | 0x1000 | (layout.mipCount ? 0x20000 : 0));
+    Set32(file, 12, layout.height);
+    Set32(file, 16, layout.width);
+    Set32(file, 28, layout.mipCount);
     Set32(file, 76, 32);
-    Set32(file, 80, spec.pfFlags);
-    Set32(file, 84, spec.fourCC);
-    Set32(file, 88, spec.bits);
-    for (int i = 0; i < 4; ++i) Set32(file, 92 + 4 * i, spec.masks[i]);
+    Set32(file, 80, layout.pfFlags);
+    Set32(file, 84, layout.fourCC);
+    Set32(file, 88, layout.bits);
+    for (int i = 0; i < 4; ++i) Set32(file, 92 + 4 * i, layout.masks[i]);
     Set32(file, 108, 0x1000);
-    Set32(file, 112, spec.caps2);
-    Append(file, spec.data);
+    Set32(file, 112, layout.caps2);
+    Append(file, layout.data);
     return file;
 }
 
@@ -117,18 +117,18 @@ int Channels(int colourType) {
 }
 
 // Samples packed as the file stores them: high bits first below 8 bits, big-endian at 16.
-std::vector<ByteVector> PackPngRows(const PngSpec& spec) {
-    const std::size_t perRow = spec.width * Channels(spec.colourType);
-    std::vector<ByteVector> rows(spec.height, ByteVector((perRow * spec.depth + 7) / 8, 0));
-    for (std::uint32_t y = 0; y < spec.height; ++y) {
+std::vector<ByteVector> PackPngRows(const PngSpec& layout) {
+    const std::size_t perRow = layout.width * Channels(layout.colourType);
+    std::vector<ByteVector> rows(layout.height, ByteVector((perRow * layout.depth + 7) / 8, 0));
+    for (std::uint32_t y = 0; y < layout.height; ++y) {
         for (std::size_t i = 0; i < perRow; ++i) {
-            const std::uint16_t v = spec.samples[y * perRow + i];
-            if (spec.depth == 16) {
+            const std::uint16_t v = layout.samples[y * perRow + i];
+            if (layout.depth == 16) {
                 rows[y][2 * i] = static_cast<std::uint8_t>(v >> 8);
                 rows[y][2 * i + 1] = static_cast<std::uint8_t>(v);
             } else {
-                const std::size_t bit = i * spec.depth;
-                rows[y][bit / 8] |= static_cast<std::uint8_t>(v << (8 - spec.depth - bit % 8));
+                const std::size_t bit = i * layout.depth;
+                rows[y][bit / 8] |= static_cast<std::uint8_t>(v << (8 - layout.depth - bit % 8));
             }
         }
     }
@@ -137,31 +137,31 @@ std::vector<ByteVector> PackPngRows(const PngSpec& spec) {
 
 }  // namespace
 
-ByteVector MakePng(const PngSpec& spec) {
+ByteVector MakePng(const PngSpec& layout) {
     ByteVector out;
-    std::vector<ByteVector> rows = PackPngRows(spec);
+    std::vector<ByteVector> rows = PackPngRows(layout);
     std::vector<png_bytep> pointers;
     for (ByteVector& row : rows) pointers.push_back(row.data());
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) std::abort();
     png_set_write_fn(png, &out, AppendPng, nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, layout.width, layout.height, layout.depth, layout.colourType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    for (std::uint32_t c : spec.palette)
+    for (std::uint32_t c : layout.palette)
         palette.push_back({static_cast<png_byte>(c >> 16), static_cast<png_byte>(c >> 8), static_cast<png_byte>(c)});
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
     png_color_16 colour{};
-    if (spec.transparent) {
-        colour.gray = colour.red = (*spec.transparent)[0];
-        colour.green = (*spec.transparent)[1];
-        colour.blue = (*spec.transparent)[2];
+    if (layout.transparent) {
+        colour.gray = colour.red = (*layout.transparent)[0];
+        colour.green = (*layout.transparent)[1];
+        colour.blue = (*layout.transparent)[2];
     }
-    if (!spec.paletteAlpha.empty() || spec.transparent)
-        png_set_tRNS(png, info, spec.paletteAlpha.empty() ? nullptr : spec.paletteAlpha.data(),
-                     static_cast<int>(spec.paletteAlpha.size()), spec.transparent ? &colour : nullptr);
+    if (!layout.paletteAlpha.empty() || layout.transparent)
+        png_set_tRNS(png, info, layout.paletteAlpha.empty() ? nullptr : layout.paletteAlpha.data(),
+                     static_cast<int>(layout.paletteAlpha.size()), layout.transparent ? &colour : nullptr);
     png_write_info(png, info);
     png_write_image(png, pointers.data());
     png_write_end(png, nullptr);

@@ -24,7 +24,7 @@ struct BmpSpec {
     std::vector<std::uint32_t> masks;    // at file offset 54: after a 40-byte header, inside a longer one
     std::vector<ByteVector> rows;        // in stored order, each padded here to 4 bytes
 };
-ByteVector MakeBmp(const BmpSpec& spec);
+ByteVector MakeBmp(const BmpSpec& layout);
 
 struct TgaSpec {
     std::uint8_t imageType = 2;
@@ -40,7 +40,7 @@ struct TgaSpec {
     ByteVector map;
     ByteVector data;  // pixels, raw or run-length packets
 };
-ByteVector MakeTga(const TgaSpec& spec);
+ByteVector MakeTga(const TgaSpec& layout);
 
 constexpr std::uint32_t kDdsAlphaPixels = 0x1, kDdsAlpha = 0x2, kDdsFourCC = 0x4, kDdsRgb = 0x40,
                         kDdsLuminance = 0x20000;
@@ -57,7 +57,7 @@ struct DdsSpec {
     std::uint32_t caps2 = 0;
     ByteVector data;
 };
-ByteVector MakeDds(const DdsSpec& spec);
+ByteVector MakeDds(const DdsSpec& layout);
 
 // PNG_COLOR_TYPE_* and depth; `samples` holds each pixel's channels in file order, row by row.
 struct PngSpec {
@@ -71,7 +71,7 @@ struct PngSpec {
     std::optional<std::array<std::uint16_t, 3>> transparent;  // tRNS of grey (first value) or RGB
     bool interlaced = false;
 };
-ByteVector MakePng(const PngSpec& spec);
+ByteVector MakePng(const PngSpec& layout);
 
 // `samples` has `components` bytes per pixel in the colour space `inColourSpace` (a J_COLOR_SPACE).
 ByteVector MakeJpeg(std::uint32_t width, std::uint32_t height, int components, int inColourSpace,

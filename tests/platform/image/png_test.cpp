@@ -42,40 +42,40 @@ struct PngCase {
 };
 
 PngSpec SpecFor(const PngCase& c) {
-    PngSpec spec{.width = c.interlaced ? 9u : 5u, .height = c.interlaced ? 7u : 3u, .colourType = c.colourType,
+    PngSpec layout{.width = c.interlaced ? 9u : 5u, .height = c.interlaced ? 7u : 3u, .colourType = c.colourType,
                  .depth = c.depth, .interlaced = c.interlaced};
     const int channels = ChannelCount(c.colourType);
-    for (std::uint32_t y = 0; y < spec.height; ++y)
-        for (std::uint32_t x = 0; x < spec.width; ++x)
-            for (int ch = 0; ch < channels; ++ch) spec.samples.push_back(Sample(x, y, ch, c.depth));
+    for (std::uint32_t y = 0; y < layout.height; ++y)
+        for (std::uint32_t x = 0; x < layout.width; ++x)
+            for (int ch = 0; ch < channels; ++ch) layout.samples.push_back(Sample(x, y, ch, c.depth));
     if (c.colourType == PNG_COLOR_TYPE_PALETTE) {
-        for (std::uint32_t i = 0; i < (1u << c.depth); ++i) spec.palette.push_back(PaletteColour(i));
+        for (std::uint32_t i = 0; i < (1u << c.depth); ++i) layout.palette.push_back(PaletteColour(i));
         if (c.transparency)
-            for (std::uint32_t i = 0; i < spec.palette.size() / 2; ++i)
-                spec.paletteAlpha.push_back(static_cast<std::uint8_t>(i * 23));
+            for (std::uint32_t i = 0; i < layout.palette.size() / 2; ++i)
+                layout.paletteAlpha.push_back(static_cast<std::uint8_t>(i * 23));
     } else if (c.transparency) {
-        spec.transparent = {Sample(1, 0, 0, c.depth), Sample(1, 0, 1, c.depth), Sample(1, 0, 2, c.depth)};
+        layout.transparent = {Sample(1, 0, 0, c.depth), Sample(1, 0, 1, c.depth), Sample(1, 0, 2, c.depth)};
     }
-    return spec;
+    return layout;
 }
 
-std::uint32_t Expected(const PngSpec& spec, std::uint32_t x, std::uint32_t y) {
-    const int channels = ChannelCount(spec.colourType);
-    const std::uint16_t* s = spec.samples.data() + (y * spec.width + x) * channels;
-    const int d = spec.depth;
-    switch (spec.colourType) {
+std::uint32_t Expected(const PngSpec& layout, std::uint32_t x, std::uint32_t y) {
+    const int channels = ChannelCount(layout.colourType);
+    const std::uint16_t* s = layout.samples.data() + (y * layout.width + x) * channels;
+    const int d = layout.depth;
+    switch (layout.colourType) {
         case PNG_COLOR_TYPE_PALETTE: {
-            const std::uint32_t alpha = s[0] < spec.paletteAlpha.size() ? spec.paletteAlpha[s[0]] : 255;
+            const std::uint32_t alpha = s[0] < layout.paletteAlpha.size() ? layout.paletteAlpha[s[0]] : 255;
             return alpha << 24 | PaletteColour(s[0]);
         }
         case PNG_COLOR_TYPE_GRAY: {
-            const bool clear = spec.transparent && s[0] == (*spec.transparent)[0];
+            const bool clear = layout.transparent && s[0] == (*layout.transparent)[0];
             return (clear ? 0u : 255u) << 24 | To8(s[0], d) * 0x010101;
         }
         case PNG_COLOR_TYPE_GRAY_ALPHA: return To8(s[1], d) << 24 | To8(s[0], d) * 0x010101;
         case PNG_COLOR_TYPE_RGB: {
-            const bool clear = spec.transparent && s[0] == (*spec.transparent)[0] && s[1] == (*spec.transparent)[1] &&
-                               s[2] == (*spec.transparent)[2];
+            const bool clear = layout.transparent && s[0] == (*layout.transparent)[0] && s[1] == (*layout.transparent)[1] &&
+                               s[2] == (*layout.transparent)[2];
             return (clear ? 0u : 255u) << 24 | To8(s[0], d) << 16 | To8(s[1], d) << 8 | To8(s[2], d);
         }
         default: return To8(s[3], d) << 24 | To8(s[0], d) << 16 | To8(s[1], d) << 8 | To8(s[2], d);
@@ -96,13 +96,13 @@ TEST(Png, EveryColourTypeDepthAndTransparency) {
     for (const PngCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "colour type " << c.colourType << ", " << c.depth << " bits"
                                         << (c.transparency ? ", tRNS" : "") << (c.interlaced ? ", interlaced" : ""));
-        const PngSpec spec = SpecFor(c);
-        Image image = test::DecodeOrFail(MakePng(spec));
-        ASSERT_EQ(image.width, static_cast<std::int32_t>(spec.width));
-        ASSERT_EQ(image.height, static_cast<std::int32_t>(spec.height));
-        for (std::uint32_t y = 0; y < spec.height; ++y)
-            for (std::uint32_t x = 0; x < spec.width; ++x)
-                ASSERT_EQ(image.At(x, y), Expected(spec, x, y)) << "texel " << x << ", " << y;
+        const PngSpec layout = SpecFor(c);
+        Image image = test::DecodeOrFail(MakePng(layout));
+        ASSERT_EQ(image.width, static_cast<std::int32_t>(layout.width));
+        ASSERT_EQ(image.height, static_cast<std::int32_t>(layout.height));
+        for (std::uint32_t y = 0; y < layout.height; ++y)
+            for (std::uint32_t x = 0; x < layout.width; ++x)
+                ASSERT_EQ(image.At(x, y), Expected(layout, x, y)) << "texel " << x << ", " << y;
     }
 }
 

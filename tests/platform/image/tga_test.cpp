@@ -61,7 +61,7 @@ TEST(Tga, DescriptorBitsPlaceRowsAndColumns) {
 TEST(Tga, PixelDepthsAndColourMaps) {
     struct Case {
         const char* name;
-        TgaSpec spec;
+        TgaSpec layout;
         std::vector<std::uint32_t> expected;
     };
     const Case cases[] = {
@@ -96,7 +96,7 @@ TEST(Tga, PixelDepthsAndColourMaps) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(test::DecodeOrFail(MakeTga(c.spec)).pixels, c.expected);
+        EXPECT_EQ(test::DecodeOrFail(MakeTga(c.layout)).pixels, c.expected);
     }
 }
 
