@@ -9,6 +9,7 @@
 
 #include "model/model.h"
 #include "support/memory_counter.h"
+#include "support/plain_io.h"
 
 namespace {
 
@@ -55,9 +56,7 @@ std::int64_t FileSize() { return static_cast<std::int64_t>(std::filesystem::file
 void BM_PlainRead(benchmark::State& state) {
     std::vector<char> buffer(FileSize());
     for (auto _ : state) {
-        std::FILE* f = std::fopen(SourceFile().c_str(), "rb");
-        benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), f));
-        std::fclose(f);
+        ms::bench::PlainRead(SourceFile(), buffer);
     }
     state.SetBytesProcessed(state.iterations() * FileSize());
 }
@@ -78,9 +77,7 @@ void BM_PlainWrite(benchmark::State& state) {
     std::vector<char> buffer(FileSize(), 1);
     std::string path = TempPath("plain.out");
     for (auto _ : state) {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        benchmark::DoNotOptimize(std::fwrite(buffer.data(), 1, buffer.size(), f));
-        std::fclose(f);
+        ms::bench::PlainWrite(path, buffer);
     }
     state.SetBytesProcessed(state.iterations() * FileSize());
     std::remove(path.c_str());
@@ -91,11 +88,7 @@ void BM_PlainWriteSynced(benchmark::State& state) {
     std::vector<char> buffer(FileSize(), 1);
     std::string path = TempPath("plain-synced.out");
     for (auto _ : state) {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        benchmark::DoNotOptimize(std::fwrite(buffer.data(), 1, buffer.size(), f));
-        std::fflush(f);
-        ::fsync(::fileno(f));
-        std::fclose(f);
+        ms::bench::PlainWrite(path, buffer, true);
     }
     state.SetBytesProcessed(state.iterations() * FileSize());
     std::remove(path.c_str());

@@ -14,6 +14,7 @@
 #include "skin/envelope.h"
 #include "skin/scene_file.h"
 #include "skin/skin_weights.h"
+#include "support/plain_io.h"
 
 namespace {
 
@@ -107,9 +108,7 @@ std::int64_t FileSize() { return static_cast<std::int64_t>(std::filesystem::file
 void BM_PlainRead(benchmark::State& state) {
     std::vector<char> buffer(FileSize());
     for (auto _ : state) {
-        std::FILE* f = std::fopen(SkinFile().c_str(), "rb");
-        benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), f));
-        std::fclose(f);
+        ms::bench::PlainRead(SkinFile(), buffer);
     }
     state.SetBytesProcessed(state.iterations() * FileSize());
 }
@@ -118,9 +117,7 @@ void BM_PlainRead(benchmark::State& state) {
 void BM_PlainReadNewBuffer(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<char> buffer(FileSize());
-        std::FILE* f = std::fopen(SkinFile().c_str(), "rb");
-        benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), f));
-        std::fclose(f);
+        ms::bench::PlainRead(SkinFile(), buffer);
     }
     state.SetBytesProcessed(state.iterations() * FileSize());
 }
@@ -138,11 +135,7 @@ void PlainWrite(benchmark::State& state, bool sync) {
     std::vector<char> buffer(FileSize(), 1);
     std::string path = TempPath("plain.out");
     for (auto _ : state) {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        benchmark::DoNotOptimize(std::fwrite(buffer.data(), 1, buffer.size(), f));
-        std::fflush(f);
-        if (sync) ::fsync(::fileno(f));
-        std::fclose(f);
+        ms::bench::PlainWrite(path, buffer, sync);
     }
     state.SetBytesProcessed(state.iterations() * FileSize());
     std::remove(path.c_str());

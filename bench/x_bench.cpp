@@ -10,6 +10,7 @@
 
 #include "model/model.h"
 #include "support/memory_counter.h"
+#include "support/plain_io.h"
 
 namespace {
 
@@ -109,9 +110,7 @@ std::int64_t FileSize() { return static_cast<std::int64_t>(std::filesystem::file
 void BM_ReadIntoMemory(benchmark::State& state) {
     std::vector<char> buffer(FileSize());
     for (auto _ : state) {
-        std::FILE* f = std::fopen(SourceFile().c_str(), "rb");
-        benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), f));
-        std::fclose(f);
+        ms::bench::PlainRead(SourceFile(), buffer);
     }
     state.SetBytesProcessed(state.iterations() * FileSize());
 }
