@@ -43,7 +43,10 @@ Status CheckFrames(const std::vector<FrameRecord>& frames, const GmfHeader& h, s
         const FrameRecord& f = frames[i];
         std::string where = "frame " + std::to_string(i) + At(base + 112ull * i);
         if (!Terminated(f.name, kNameSize)) return Status::Error(where + ": name is not terminated");
-        if (!IndexOk(f.firstMeshNode, h.meshNodes))
+        // An empty run may start at the node count: the .x import leaves that mark for a frame
+        // whose meshes built no node.
+        const bool emptyRun = f.meshNodeCount == 0 && f.firstMeshNode >= -1 && f.firstMeshNode <= h.meshNodes;
+        if (!emptyRun && !IndexOk(f.firstMeshNode, h.meshNodes))
             return Status::Error(where + ": first mesh node " + std::to_string(f.firstMeshNode) + " is out of range");
         if (f.meshNodeCount < 0 || (f.firstMeshNode == -1 && f.meshNodeCount != 0) ||
             (f.firstMeshNode >= 0 && static_cast<std::int64_t>(f.firstMeshNode) + f.meshNodeCount > h.meshNodes))

@@ -247,9 +247,10 @@ std::int32_t XImport::ReadFrame(int depth) {
         } else if (token == kMesh) {
             std::int32_t first = ReadMesh();
             FrameRecord& f = records_.frames[index];
-            if (f.firstMeshNode == -1) f.firstMeshNode = first;  // stays -1 while no mesh built a node
-            // The run reaches the last node made, so it claims the nodes of child frames read
-            // since the frame's first mesh.
+            // A mesh that builds no node still marks where its nodes would start, so the run may be
+            // empty and begin at the node count. The run reaches the last node made, so it claims
+            // the nodes of child frames read since the frame's first mesh.
+            if (f.firstMeshNode == -1) f.firstMeshNode = first;
             if (f.firstMeshNode != -1)
                 f.meshNodeCount = static_cast<std::int32_t>(records_.meshNodes.size()) - f.firstMeshNode;
         } else if (token == kFrame) {
@@ -348,7 +349,8 @@ std::int32_t XImport::ReadMesh() {
             in_.SkipBlock();
         }
     }
-    if (!ok() || !hasMaterialList) return -1;  // a mesh without a material list builds nothing
+    if (!ok()) return -1;
+    if (!hasMaterialList) return static_cast<std::int32_t>(records_.meshNodes.size());  // builds nothing
     return BuildMesh(mesh);
 }
 
@@ -489,8 +491,8 @@ std::int32_t XImport::AddOrMergeMaterial(const MaterialRecord& record) {
 // One mesh node and geometry per subset, in subset order. Returns the first new mesh node, or -1
 // when none was built.
 std::int32_t XImport::BuildMesh(const MeshData& mesh) {
-    if (mesh.subsetMaterial.empty()) return -1;
     const auto first = static_cast<std::int32_t>(records_.meshNodes.size());
+    if (mesh.subsetMaterial.empty()) return first;
     remap_.assign(mesh.vertexCount, -1);
     int nameCounter = 0;  // continues across the subsets
     for (std::size_t s = 0; s < mesh.subsetMaterial.size(); ++s)

@@ -34,6 +34,7 @@ TEST(Gmf, LoadThenSaveGivesTheSameBytes) {
     TempDir dir;
     GmfBuilder b = test::SmallModel();
     b.frames[1].name[20] = 'Z';  // bytes after the NUL are kept as they are
+    b.frames[2].firstMeshNode = 1;  // an empty run may start at the node count
     b.geometries.push_back({4, 2, 12, 0x2, 5, {0, 1, 2, 3}});
     b.geometries.push_back({2, 0, 16, 0x42, 1, {}});
     const std::vector<std::uint8_t> bytes = b.Bytes();
@@ -137,6 +138,7 @@ const Corruption kCorruptions[] = {
     {"link to frame 0", [](GmfBuilder& b) { b.frames[2].firstChild = 0; }, "frame 0"},
     {"mesh-node run outside", [](GmfBuilder& b) { b.frames[1].meshNodeCount = 2; }, "mesh-node run"},
     {"first mesh node out of range", [](GmfBuilder& b) { b.frames[1].firstMeshNode = 1; }, "first mesh node"},
+    {"empty run beyond the node count", [](GmfBuilder& b) { b.frames[2].firstMeshNode = 2; }, "first mesh node"},
     {"run without a first node", [](GmfBuilder& b) { b.frames[2].meshNodeCount = 1; }, "mesh-node run"},
     {"unterminated frame name", [](GmfBuilder& b) { std::memset(b.frames[2].name, 'a', kNameSize); }, "terminated"},
     {"node geometry -1", [](GmfBuilder& b) { b.nodes[0].geometry = -1; }, "geometry"},
