@@ -16,6 +16,8 @@
 
 namespace ms {
 
+struct BatchContext;
+
 constexpr int kViewportWidth = 891;
 constexpr int kViewportHeight = 653;
 
@@ -53,7 +55,7 @@ private:
 };
 
 // The actions of the viewport, registered with the others.
-Status DisplayAction(class BatchContext& c, std::span<const std::string> args);
+Status DisplayAction(BatchContext& c, std::span<const std::string> args);
 Status FillAction(BatchContext& c, std::span<const std::string> args);
 Status SelectFrameAction(BatchContext& c, std::span<const std::string> args);
 Status SelectMeshAction(BatchContext& c, std::span<const std::string> args);
