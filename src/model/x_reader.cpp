@@ -182,8 +182,10 @@ int XReader::ReadKeyword() {
         }
         if (length > 0) {
             if (int token = MatchTemplate(word, length)) return token;
-            // A template declaration names data templates; read as data it would make junk.
-            if (length == 8 && std::memcmp(word, "template", 8) == 0) SkipBlock();
+            // A template declaration ("template Name {") names data templates; read as data it
+            // would make junk. The word inside data (quoted, or before a separator) is not one.
+            const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+            if (blank && length == 8 && std::memcmp(word, "template", 8) == 0) SkipBlock();
             length = 0;  // the word is dropped with the character that ended it
             continue;
         }

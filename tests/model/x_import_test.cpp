@@ -278,6 +278,12 @@ const ImportCase kImportCases[] = {
          EXPECT_STREQ(m.FrameName(0), "Only");
          EXPECT_EQ(m.MeshNodeCount() + m.MaterialCount(), 0);
      }},
+    {"the word template inside data is dropped like any other word", "",
+     "Frame A { " + kIdentity + " \"template\"; template; Frame C { " + kIdentity + "} }\n",
+     [](const Model& m) {
+         ASSERT_EQ(m.FrameCount(), 2);
+         EXPECT_EQ(m.FrameFirstChild(0), 1);
+     }},
     {"materials: record fields, texture names after the last backslash, shared by name, cut to 99", "",
      "Material A { 0.1;0.2;0.3;0.4;; 9; 0.5;0.6;0.7;; 0.8;0.9;1.0;; TextureFilename { \"C:\\\\dir\\\\skin.bmp\"; } }\n"
      "Material B { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"skin.bmp\"; } }\n"
