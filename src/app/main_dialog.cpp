@@ -3,10 +3,13 @@
 #include <cstdlib>
 
 #include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "app/control_ids.h"
 #include "app/main_dialog_template.h"
@@ -48,6 +51,9 @@ MainDialog::MainDialog(EditorState& state) : ui::DialogWindow(MainDialogTemplate
     DefineCursor(132, 8, 8);
     DefineCursor(134, 6, 8);
     onCommand = [this](int id, int notification) { OnCommandReceived(id, notification); };
+    // The About box is also on F1, where Linux programs keep their help.
+    auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(about, &QShortcut::activated, this, &MainDialog::ShowAbout);
 }
 
 void MainDialog::StartUp() {
@@ -138,6 +144,30 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     menu.addAction(QStringLiteral("&About Modelsmith..."), this, &MainDialog::ShowAbout);
     menu.exec(event->globalPos());
+}
+
+void MainDialog::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (!mouse_) return;
+    if (event->button() == Qt::LeftButton) mouse_->OnLeftButtonDown(p.x(), p.y());
+    if (event->button() == Qt::RightButton) mouse_->OnRightButtonDown(p.x(), p.y());
+}
+
+void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (!mouse_) return;
+    if (event->button() == Qt::LeftButton) mouse_->OnLeftButtonUp(p.x(), p.y());
+    if (event->button() == Qt::RightButton) mouse_->OnRightButtonUp(p.x(), p.y());
+}
+
+void MainDialog::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (mouse_) mouse_->OnMouseMove(p.x(), p.y());
+}
+
+void MainDialog::wheelEvent(QWheelEvent* event) {
+    if (mouse_) mouse_->OnMouseWheel(event->angleDelta().y());
+    event->accept();  // the wheel message is reported as handled
 }
 
 void MainDialog::ShowAbout() {

@@ -16,6 +16,19 @@ public:
     virtual void OnCommand(int id, int notification) = 0;
 };
 
+// The mouse messages of the window, in its client coordinates; the viewport lets them through.
+class MouseHandler {
+public:
+    virtual ~MouseHandler() = default;
+    virtual void OnLeftButtonDown(int x, int y) = 0;
+    virtual void OnLeftButtonUp(int x, int y) = 0;
+    virtual void OnRightButtonDown(int x, int y) = 0;
+    virtual void OnRightButtonUp(int x, int y) = 0;
+    virtual void OnMouseMove(int x, int y) = 0;
+    // `delta`: 120 a notch, positive away from the user.
+    virtual void OnMouseWheel(int delta) = 0;
+};
+
 class MainDialog : public ui::DialogWindow {
     Q_OBJECT
 public:
@@ -29,6 +42,8 @@ public:
     void Route(std::initializer_list<int> ids, CommandHandler* handler);
     // Routes the commands of every control that `group` serves to `handler`.
     void RouteGroup(int group, CommandHandler* handler);
+    // The handler of the mouse messages (none: they are ignored).
+    void SetMouseHandler(MouseHandler* handler) { mouse_ = handler; }
 
     EditorState& state() { return state_; }
     // Draws one frame from the controls, the Scene and the Model, and presents it.
@@ -44,6 +59,10 @@ protected:
     void OnCancel() override;
     void OnMoved() override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void OnCommandReceived(int id, int notification);
@@ -51,6 +70,7 @@ private:
 
     EditorState& state_;
     std::map<int, CommandHandler*> routes_;
+    MouseHandler* mouse_ = nullptr;
 };
 
 }  // namespace ms::app

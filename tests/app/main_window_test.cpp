@@ -114,6 +114,26 @@ TEST_F(MainWindow, MnemonicTriggersTheButton) {
     EXPECT_EQ(qobject_cast<QPushButton*>(dialog.Control(1120))->text(), "a&X=0");
 }
 
+TEST_F(MainWindow, MouseMessagesOverTheViewportReachTheWindowInClientCoordinates) {
+    struct Spy : MouseHandler {
+        void OnLeftButtonDown(int x, int y) override { seen.push_back("left down " + Point(x, y)); }
+        void OnLeftButtonUp(int x, int y) override { seen.push_back("left up " + Point(x, y)); }
+        void OnRightButtonDown(int x, int y) override { seen.push_back("right down " + Point(x, y)); }
+        void OnRightButtonUp(int x, int y) override { seen.push_back("right up " + Point(x, y)); }
+        void OnMouseMove(int, int) override {}
+        void OnMouseWheel(int delta) override { seen.push_back("wheel " + std::to_string(delta)); }
+        static std::string Point(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
+        std::vector<std::string> seen;
+    } spy;
+    dialog.SetMouseHandler(&spy);
+    const QPoint inViewport(378 + 100, 50);  // the viewport starts at x = 378 of the client area
+    QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {}, inViewport);
+    QTest::mouseClick(dialog.windowHandle(), Qt::RightButton, {}, inViewport);
+    EXPECT_EQ(spy.seen, (std::vector<std::string>{"left down 478,50", "left up 478,50", "right down 478,50",
+                                                  "right up 478,50"}));
+    dialog.SetMouseHandler(nullptr);
+}
+
 TEST_F(MainWindow, MovingUpdatesTheViewportRectangle) {
     dialog.move(40, 30);
     QApplication::processEvents();
