@@ -283,16 +283,35 @@ Color4 BlendColors(DWORD srcBlend, DWORD destBlend, DWORD blendOp, const Color4&
 
 namespace {
 
+// The values of a span at its first pixel, and its rows of the colour and depth-stencil buffers.
+struct SpanStart {
+    float base[kMaxAttributes];  // the attributes times 1/w
+    float rhw0;
+    double z0;
+    std::uint32_t* color;
+    std::uint32_t* depthStencil;  // null without a depth-stencil buffer
+};
+
+SpanStart StartSpan(const PixelSetup& s, int y, int x0, const Interpolants& p) {
+    SpanStart start;
+    const float fx = static_cast<float>(x0) - p.ox, fy = static_cast<float>(y) - p.oy;
+    for (int k = 0; k < p.count; ++k) start.base[k] = p.a[k] + p.adx[k] * fx + p.ady[k] * fy;
+    start.rhw0 = p.rhw + p.drhwdx * fx + p.drhwdy * fy;
+    start.z0 = p.z + p.dzdx * (static_cast<double>(x0) - p.ox) + p.dzdy * (static_cast<double>(y) - p.oy);
+    const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(s.fb.pitch);
+    start.color = s.fb.color + row;
+    start.depthStencil = s.fb.depthStencil ? s.fb.depthStencil + row : nullptr;
+    return start;
+}
+
 // A span of the simple case (PixelSetup::simple); gives exactly what the general loop gives.
 void ShadeSimpleSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p) {
-    const float fx = static_cast<float>(x0) - p.ox, fy = static_cast<float>(y) - p.oy;
-    float base[kMaxAttributes];
-    for (int k = 0; k < p.count; ++k) base[k] = p.a[k] + p.adx[k] * fx + p.ady[k] * fy;
-    const float rhw0 = p.rhw + p.drhwdx * fx + p.drhwdy * fy;
-    const double z0 = p.z + p.dzdx * (static_cast<double>(x0) - p.ox) + p.dzdy * (static_cast<double>(y) - p.oy);
-    const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(s.fb.pitch);
-    std::uint32_t* color = s.fb.color + row;
-    std::uint32_t* ds = s.fb.depthStencil && s.depthTest ? s.fb.depthStencil + row : nullptr;
+    const SpanStart start = StartSpan(s, y, x0, p);
+    const float* base = start.base;
+    const float rhw0 = start.rhw0;
+    const double z0 = start.z0;
+    std::uint32_t* color = start.color;
+    std::uint32_t* ds = s.depthTest ? start.depthStencil : nullptr;
 
     // No stage: the diffuse colour. A stage that reads CURRENT reads the diffuse colour.
     const StageSetup* st = s.stageCount ? &s.stages[0] : nullptr;
@@ -358,14 +377,12 @@ void ShadeSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p
         ShadeSimpleSpan(s, y, x0, x1, p);
         return;
     }
-    const float fx = static_cast<float>(x0) - p.ox, fy = static_cast<float>(y) - p.oy;
-    float base[kMaxAttributes];
-    for (int k = 0; k < p.count; ++k) base[k] = p.a[k] + p.adx[k] * fx + p.ady[k] * fy;
-    const float rhw0 = p.rhw + p.drhwdx * fx + p.drhwdy * fy;
-    const double z0 = p.z + p.dzdx * (static_cast<double>(x0) - p.ox) + p.dzdy * (static_cast<double>(y) - p.oy);
-    const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(s.fb.pitch);
-    std::uint32_t* color = s.fb.color + row;
-    std::uint32_t* ds = s.fb.depthStencil ? s.fb.depthStencil + row : nullptr;
+    const SpanStart start = StartSpan(s, y, x0, p);
+    const float* base = start.base;
+    const float rhw0 = start.rhw0;
+    const double z0 = start.z0;
+    std::uint32_t* color = start.color;
+    std::uint32_t* ds = start.depthStencil;
     const bool testsFirst = ds && !s.alphaTest;
     const bool depthStencil = ds && (s.depthTest || s.stencil);
 
