@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QShortcut>
 
-#include "app/control_ids.h"
+#include "edit/control_ids.h"
 #include "app/main_dialog_template.h"
 #include "platform/d3d8/d3d8states.h"
 #include "platform/ui/viewport_widget.h"
@@ -102,23 +102,8 @@ void MainDialog::OnCommandReceived(int id, int notification) {
     if (route != routes_.end()) route->second->OnCommand(id, notification);
 }
 
-DisplayOptions MainDialog::ReadDisplayOptions() const {
-    DisplayOptions o;
-    o.triangles = IsChecked(id::kTriangles);
-    o.lines = IsChecked(id::kLines);
-    o.alpha = IsChecked(id::kAlpha);
-    o.noCulling = IsChecked(id::kNoCulling);
-    o.display = IsChecked(id::kDisplay);
-    o.drawMeshes = IsChecked(id::kDrawMeshes);
-    o.drawShadow = IsChecked(id::kDrawShadow);
-    o.drawSceleton = IsChecked(id::kDrawSceleton);
-    o.bonesOnTop = IsChecked(id::kBonesOnTop);
-    o.drawEnvelope = IsChecked(id::kDrawEnvelope);
-    return o;
-}
-
 void MainDialog::DrawFrame() {
-    ms::DrawFrame(state_.scene, state_.model, state_.selection, state_.bonePicked, ReadDisplayOptions());
+    ms::DrawFrame(state_, *this);
 }
 
 void MainDialog::ShowCameraValues() {

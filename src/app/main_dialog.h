@@ -4,30 +4,15 @@
 // handler group that serves it.
 #include <map>
 
-#include "app/editor_state.h"
+#include "edit/editor_state.h"
 #include "platform/ui/dialog_window.h"
 
 namespace ms::app {
 
-// A group of handlers that serves some of the window's controls.
-class CommandHandler {
-public:
-    virtual ~CommandHandler() = default;
-    virtual void OnCommand(int id, int notification) = 0;
-};
+using ms::CommandHandler;
+using ms::EditorState;
+using ms::MouseHandler;
 
-// The mouse messages of the window, in its client coordinates; the viewport lets them through.
-class MouseHandler {
-public:
-    virtual ~MouseHandler() = default;
-    virtual void OnLeftButtonDown(int x, int y) = 0;
-    virtual void OnLeftButtonUp(int x, int y) = 0;
-    virtual void OnRightButtonDown(int x, int y) = 0;
-    virtual void OnRightButtonUp(int x, int y) = 0;
-    virtual void OnMouseMove(int x, int y) = 0;
-    // `delta`: 120 a notch, positive away from the user.
-    virtual void OnMouseWheel(int delta) = 0;
-};
 
 class MainDialog : public ui::DialogWindow {
     Q_OBJECT
@@ -49,8 +34,6 @@ public:
     // Draws one frame from the controls, the Scene and the Model, and presents it.
     void DrawFrame();
     void ShowAbout();
-    // The "Display Options" as the controls show them now.
-    DisplayOptions ReadDisplayOptions() const;
     // Writes the camera's values into the "Camera" edits.
     void ShowCameraValues();
 

@@ -124,7 +124,7 @@ Status PickBone(BatchContext& c, Args args) {
 
 Status DumpScene(BatchContext& c, Args args) { return WriteText(c, args, JsonText(SceneToJson(c.scene))); }
 
-const BatchAction kActions[] = {
+const BatchAction kModelActions[] = {
     {"replace", 1, 1, "PATH", Replace},
     {"merge", 1, 1, "PATH", Merge},
     {"clear", 0, 0, "", ClearModel},
@@ -137,12 +137,6 @@ const BatchAction kActions[] = {
     {"clear-scene", 0, 0, "", ClearScene},
     {"pick-bone", 1, 1, "INDEX", PickBone},
     {"dump-scene", 0, 1, "[PATH]", DumpScene},
-    {"display", 2, 2, "OPTION on|off", DisplayAction},
-    {"fill", 1, 1, "triangles|lines|points", FillAction},
-    {"select-frame", 1, 1, "NAME", SelectFrameAction},
-    {"select-mesh", 1, 1, "NAME", SelectMeshAction},
-    {"render", 1, 2, "PATH.png [WIDTHxHEIGHT]", RenderAction},
-    {"texture-to-png", 2, 2, "IN OUT", TextureToPngAction},
 };
 
 const BatchAction* FindAction(const std::string& word) {
@@ -203,7 +197,17 @@ BatchContext::BatchContext(std::ostream& out_, std::ostream& err_, const std::st
 
 BatchContext::~BatchContext() = default;
 
-std::span<const BatchAction> BatchActions() { return kActions; }
+std::span<const BatchAction> ModelActions() { return kModelActions; }
+
+std::span<const BatchAction> BatchActions() {
+    static const std::vector<BatchAction> actions = [] {
+        std::vector<BatchAction> all;
+        for (auto table : {ModelActions(), ViewportActions(), LayoutActions(), ConnectActions(), SkeletonActions()})
+            all.insert(all.end(), table.begin(), table.end());
+        return all;
+    }();
+    return actions;
+}
 
 int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Options options;

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "base/status.h"
+#include "edit/editor.h"
 #include "model/model.h"
 #include "render/scene.h"
 
@@ -27,6 +28,7 @@ struct BatchContext {
     ~BatchContext();
     Model model;
     Scene scene;
+    Editor editor{model, scene};  // every action that changes the Model or the Scene runs through it
     std::ostream& out;
     std::ostream& err;
     std::unique_ptr<BatchViewport> viewport;  // made after the Scene and the Model, gone before them
@@ -40,8 +42,15 @@ struct BatchAction {
     Status (*run)(BatchContext& context, std::span<const std::string> args);
 };
 
-// Every action, in the order the help text lists them.
+// Every action, in the order the help text lists them: the tables of each area in turn.
 std::span<const BatchAction> BatchActions();
+
+// The tables of the areas, each in its own file.
+std::span<const BatchAction> ModelActions();     // model files, skeleton and scene files (batch.cpp)
+std::span<const BatchAction> ViewportActions();  // display options, selection, render (batch_viewport.cpp)
+std::span<const BatchAction> LayoutActions();    // vertex layouts, property editor, materials (layout_actions.cpp)
+std::span<const BatchAction> ConnectActions();   // Connect, Connect Shadow, level settings (connect_actions.cpp)
+std::span<const BatchAction> SkeletonActions();  // bones, envelopes, camera, mouse tools (skeleton_actions.cpp)
 
 // Parses and runs `args` (without the program name). Returns the exit status: 0 when every
 // action succeeded, 1 after a failed action (reported on `err`), 2 for a usage error.

@@ -161,4 +161,15 @@ Status RenderAction(BatchContext& c, Args args) {
 
 Status TextureToPngAction(BatchContext& c, Args args) { return Viewport(c).TextureToPng(args[0], args[1]); }
 
+const BatchAction kViewportActions[] = {
+    {"display", 2, 2, "OPTION on|off", DisplayAction},
+    {"fill", 1, 1, "triangles|lines|points", FillAction},
+    {"select-frame", 1, 1, "NAME", SelectFrameAction},
+    {"select-mesh", 1, 1, "NAME", SelectMeshAction},
+    {"render", 1, 2, "PATH.png [WIDTHxHEIGHT]", RenderAction},
+    {"texture-to-png", 2, 2, "IN OUT", TextureToPngAction},
+};
+
+std::span<const BatchAction> ViewportActions() { return kViewportActions; }
+
 }  // namespace ms

@@ -1,6 +1,6 @@
 #pragma once
-// Control ids of the main window that the window itself serves or sets at start-up.
-namespace ms::app::id {
+// Control ids of the main window, shared by the window and the handler groups.
+namespace ms::id {
 
 constexpr int kTree = 1002;
 constexpr int kToleranceEdit = 1009;
@@ -38,4 +38,4 @@ constexpr int kFarEdit = 1132;
 constexpr int kLevelText = 1160;
 constexpr int kViewport = 1178;
 
-}  // namespace ms::app::id
+}  // namespace ms::id

@@ -1,0 +1,51 @@
+#pragma once
+// The state that several handler groups of the window share: the Editor with the Model and the
+// Scene, the device, the selection in the tree, the bone-picked flag and the viewport rectangle;
+// and the interfaces through which the window hands its commands and mouse messages to the
+// handler groups. Nothing here depends on Qt.
+#include "edit/editor.h"
+#include "platform/d3d8/d3d8.h"
+#include "platform/ui/controls.h"
+#include "render/frame.h"
+
+namespace ms {
+
+struct EditorState {
+    EditorState(Model& m, Scene& s) : editor(m, s), model(m), scene(s) {}
+    Editor editor;                 // every edit of the Model or the Scene runs through it
+    Model& model;
+    Scene& scene;
+    DevicePtr device;              // made on the viewport at start-up; lives until the end
+    ModelSelection selection;      // the frame or mesh node chosen in the tree
+    bool bonePicked = false;       // a bone was picked by the last left click in the viewport
+    ui::ScreenRect viewportRect;   // screen coordinates of the viewport control
+};
+
+// A group of handlers that serves some of the window's controls.
+class CommandHandler {
+public:
+    virtual ~CommandHandler() = default;
+    virtual void OnCommand(int id, int notification) = 0;
+};
+
+// The mouse messages of the window, in its client coordinates; the viewport lets them through.
+class MouseHandler {
+public:
+    virtual ~MouseHandler() = default;
+    virtual void OnLeftButtonDown(int x, int y) = 0;
+    virtual void OnLeftButtonUp(int x, int y) = 0;
+    virtual void OnRightButtonDown(int x, int y) = 0;
+    virtual void OnRightButtonUp(int x, int y) = 0;
+    virtual void OnMouseMove(int x, int y) = 0;
+    // `delta`: 120 a notch, positive away from the user.
+    virtual void OnMouseWheel(int delta) = 0;
+};
+
+// The "Display Options" as the controls show them now.
+DisplayOptions ReadDisplayOptions(const ui::Controls& controls);
+
+// Draw frame: draws one frame from the display options of `controls`, the Scene and the Model,
+// and presents it. Every handler calls it after a change.
+void DrawFrame(EditorState& state, const ui::Controls& controls);
+
+}  // namespace ms
