@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include "app/handler_groups.h"
 #include "app/main_dialog.h"
 
 namespace ms::app {
@@ -16,6 +17,7 @@ int RunModelsmith(int argc, char** argv, Model& model, Scene& scene) {
     EditorState state(model, scene);
     MainDialog dialog(state);
     dialog.StartUp();
+    HandlerGroups groups(dialog);
     dialog.exec();  // the result is ignored
     return 0;
 }

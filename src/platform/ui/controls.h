@@ -2,6 +2,8 @@
 // What a window handler asks of the window, without Qt: controls by id, the tree, the questions
 // (file dialogs, Yes/No), the wait cursor, cursors and the cursor position. The main window
 // implements it with Qt widgets; handler tests use a fake.
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,6 +20,15 @@ struct ScreenPoint {
 };
 
 using TreeItem = void*;  // null: the root
+
+// The progress of work that may take long. The window shows it in a progress dialog once the
+// work has run for about half a second, and keeps itself painted while the work runs.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    // `done` of `total` units; returns false once the user asked to cancel.
+    virtual bool Update(std::int64_t done, std::int64_t total) = 0;
+};
 
 class Controls {
 public:
@@ -40,6 +51,11 @@ public:
 
     virtual std::optional<std::string> AskFile(const FileRequest& request) = 0;
     virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
+    // Tells the user why a command failed (a message box with OK).
+    virtual void ShowMessage(const std::string& text, const std::string& title) = 0;
+    // Starts reporting the progress of a long command described by `text`; the report ends with
+    // the object. `cancellable`: the dialog offers Cancel.
+    virtual std::unique_ptr<Progress> BeginProgress(const std::string& text, bool cancellable) = 0;
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;
     // Sets the program's cursor resource `cursor` (130, 132 or 134).

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -240,6 +241,41 @@ std::optional<std::string> DialogWindow::AskFile(const FileRequest& request) { r
 
 bool DialogWindow::AskYesNo(const std::string& text, const std::string& title) {
     return CurrentPrompts().AskYesNo(this, text, title);
+}
+
+void DialogWindow::ShowMessage(const std::string& text, const std::string& title) {
+    CurrentPrompts().ShowMessage(this, text, title);
+}
+
+namespace {
+
+// A QProgressDialog that appears after half a second; each update lets the window repaint.
+class DialogProgress : public Progress {
+public:
+    DialogProgress(QWidget* owner, const std::string& text, bool cancellable)
+        : dialog_(QString::fromStdString(text), cancellable ? QStringLiteral("Cancel") : QString(), 0, 1000, owner) {
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(500);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+    }
+    bool Update(std::int64_t done, std::int64_t total) override {
+        const int value = total > 0 ? static_cast<int>(std::min<std::int64_t>(1000, done * 1000 / total)) : 0;
+        if (value != dialog_.value()) dialog_.setValue(value);  // shows the dialog when due
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (dialog_.isVisible()) QCoreApplication::processEvents();  // Cancel can be pressed
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    QProgressDialog dialog_;
+};
+
+}  // namespace
+
+std::unique_ptr<Progress> DialogWindow::BeginProgress(const std::string& text, bool cancellable) {
+    return std::make_unique<DialogProgress>(this, text, cancellable);
 }
 
 void DialogWindow::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }

@@ -56,6 +56,8 @@ public:
 
     std::optional<std::string> AskFile(const FileRequest& request) override;
     bool AskYesNo(const std::string& text, const std::string& title) override;
+    void ShowMessage(const std::string& text, const std::string& title) override;
+    std::unique_ptr<Progress> BeginProgress(const std::string& text, bool cancellable) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     // Cursor resources are the Qt resources ":/cursors/<number>.png", with the hot spots given

@@ -66,6 +66,10 @@ public:
         return QMessageBox::question(owner, QString::fromStdString(title), QString::fromStdString(text),
                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
     }
+
+    void ShowMessage(QWidget* owner, const std::string& text, const std::string& title) override {
+        QMessageBox::warning(owner, QString::fromStdString(title), QString::fromStdString(text));
+    }
 };
 
 Prompts* installed = nullptr;
@@ -113,6 +117,10 @@ bool ScriptedPrompts::AskYesNo(QWidget*, const std::string& text, const std::str
     bool answer = yesNo_.front();
     yesNo_.pop_front();
     return answer;
+}
+
+void ScriptedPrompts::ShowMessage(QWidget*, const std::string& text, const std::string& title) {
+    messages.push_back(title + ": " + text);
 }
 
 }  // namespace ms::ui

@@ -27,6 +27,8 @@ public:
     virtual std::optional<std::string> AskFile(QWidget* owner, const FileRequest& request) = 0;
     // True for Yes.
     virtual bool AskYesNo(QWidget* owner, const std::string& text, const std::string& title) = 0;
+    // A message box with an OK button: tells the user why a command failed.
+    virtual void ShowMessage(QWidget* owner, const std::string& text, const std::string& title) = 0;
 };
 
 // The prompts in use: the real Qt dialogs unless a test installed its own.
@@ -44,9 +46,11 @@ public:
     void AnswerYesNo(bool yes) { yesNo_.push_back(yes); }
     std::optional<std::string> AskFile(QWidget* owner, const FileRequest& request) override;
     bool AskYesNo(QWidget* owner, const std::string& text, const std::string& title) override;
+    void ShowMessage(QWidget* owner, const std::string& text, const std::string& title) override;
 
     std::vector<FileRequest> fileRequests;
     std::vector<std::string> questions;  // "title: text"
+    std::vector<std::string> messages;   // "title: text"
 
 private:
     std::deque<std::optional<std::string>> files_;
