@@ -3,6 +3,8 @@
 // Scene, the device, the selection in the tree, the bone-picked flag and the viewport rectangle;
 // and the interfaces through which the window hands its commands and mouse messages to the
 // handler groups. Nothing here depends on Qt.
+#include <functional>
+
 #include "edit/editor.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/ui/controls.h"
@@ -19,6 +21,13 @@ struct EditorState {
     ModelSelection selection;      // the frame or mesh node chosen in the tree
     bool bonePicked = false;       // a bone was picked by the last left click in the viewport
     ui::ScreenRect viewportRect;   // screen coordinates of the viewport control
+    std::int32_t currentMaterial = 0;  // the material that the material tools show
+
+    // How one handler group asks another to show what changed. Each is set by the group that
+    // shows it and may be empty (in tests of a single group).
+    std::function<void()> showMeshNodeInfo;  // mesh tools: the layout and values of the selected mesh node
+    std::function<void()> showMaterial;      // material tools: the current material
+    std::function<void()> refreshTree;       // model tree: rebuild from the Model
 };
 
 // A group of handlers that serves some of the window's controls.
