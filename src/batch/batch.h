@@ -51,6 +51,7 @@ std::span<const BatchAction> ViewportActions();  // display options, selection, 
 std::span<const BatchAction> LayoutActions();    // vertex layouts, property editor, materials (layout_actions.cpp)
 std::span<const BatchAction> ConnectActions();   // Connect, Connect Shadow, level settings (connect_actions.cpp)
 std::span<const BatchAction> SkeletonActions();  // bones, envelopes, camera, mouse tools (skeleton_actions.cpp)
+std::span<const BatchAction> EditActions();      // undo and redo (edit_actions.cpp)
 
 // Parses and runs `args` (without the program name). Returns the exit status: 0 when every
 // action succeeded, 1 after a failed action (reported on `err`), 2 for a usage error.
