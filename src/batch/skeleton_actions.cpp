@@ -169,7 +169,7 @@ std::optional<ViewportPoint> GrabPoint(const Scene& scene) {
     const ViewportPoint origin{s.originScreen[0], s.originScreen[1]};
     const ViewportPoint middle{(s.originScreen[0] + s.endScreen[0]) / 2, (s.originScreen[1] + s.endScreen[1]) / 2};
     for (ViewportPoint p : {origin, middle})
-        if (Pick(scene, p) == scene.pickedBone + 1) return p;
+        if (std::fabs(p.x) < 1 && std::fabs(p.y) < 1 && Pick(scene, p) == scene.pickedBone + 1) return p;
     return std::nullopt;
 }
 

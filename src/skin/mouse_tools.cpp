@@ -23,10 +23,9 @@ bool IsMatrix(const Scene& scene, std::int32_t index) {
     return index >= 0 && static_cast<std::size_t>(index) < scene.matrices.size();
 }
 
-// What a drag on the picked bone may change, as it is now; nothing when there is no picked bone
-// with a state, a root and the matrices they name.
-std::optional<DragPose> CurrentDragPose(const Scene& scene) {
-    const std::int32_t bone = scene.pickedBone;
+// What a drag on `bone` may change, as it is now; nothing when the bone has no state, root or
+// matrices.
+std::optional<DragPose> DragPoseOf(const Scene& scene, std::int32_t bone) {
     if (!IsBone(scene, bone) || static_cast<std::size_t>(bone) >= scene.boneStates.size()) return std::nullopt;
     const std::int32_t root = scene.bones[bone].root;
     if (!IsBone(scene, root)) return std::nullopt;
@@ -114,7 +113,11 @@ std::optional<int> HoverCursor(const Scene& scene, std::int32_t hit, MouseTool t
     return kCursorSelect;
 }
 
-void RestoreDragStart(Scene& scene, const DragEdit& edit) { WriteDragPose(scene, edit.start); }
+void RestoreDragStart(Scene& scene, const DragEdit& edit) {
+    if (!WriteDragPose(scene, edit.start)) return;
+    UpdateAll(scene);
+    ProjectBones(scene);
+}
 
 void ApplyDragEnd(Scene& scene, const DragEdit& edit) {
     if (!WriteDragPose(scene, edit.end)) return;
@@ -126,7 +129,7 @@ std::optional<DragEdit> MouseTools::EndDrag(const Scene& scene) {
     std::optional<DragEdit> edit = std::move(drag_);
     drag_.reset();
     if (!edit) return std::nullopt;
-    std::optional<DragPose> now = CurrentDragPose(scene);
+    std::optional<DragPose> now = DragPoseOf(scene, edit->start.bone);
     // A drag without steps changed nothing; one whose bone went away meanwhile (the scene was
     // cleared) leaves nothing to record.
     if (edit->name.empty() || !now || now->bone != edit->start.bone || now->rootLocal != edit->start.rootLocal ||
@@ -139,7 +142,6 @@ std::optional<DragEdit> MouseTools::EndDrag(const Scene& scene) {
 MouseOutcome MouseTools::LeftButtonDown(Scene& scene, const MouseInput& in) {
     MouseOutcome out;
     out.finishedDrag = EndDrag(scene);  // a button up that never came
-    if (out.finishedDrag) RestoreDragStart(scene, *out.finishedDrag);  // the caller applies it as an edit
     state_.leftDown = true;
     state_.lastX = in.x;
     state_.lastY = in.y;
@@ -150,7 +152,7 @@ MouseOutcome MouseTools::LeftButtonDown(Scene& scene, const MouseInput& in) {
         out.cursor = in.tool == MouseTool::kTranslate ? kCursorMove
                      : in.tool == MouseTool::kRotate  ? kCursorRotate
                                                       : kCursorSelect;
-        if (std::optional<DragPose> start = CurrentDragPose(scene)) drag_ = DragEdit{{}, *start, *start};
+        if (std::optional<DragPose> start = DragPoseOf(scene, scene.pickedBone)) drag_ = DragEdit{{}, *start, *start};
     } else {
         state_.boneGrabbed = false;
         out.pick = PickChange::kPickedNothing;
@@ -162,7 +164,6 @@ MouseOutcome MouseTools::LeftButtonUp(Scene& scene, const MouseInput& in) {
     MouseOutcome out;
     state_.leftDown = false;
     out.finishedDrag = EndDrag(scene);
-    if (out.finishedDrag) RestoreDragStart(scene, *out.finishedDrag);
     out.cursor = HoverCursor(scene, Pick(scene, in.point), in.tool);
     out.redraw = true;
     return out;

@@ -75,8 +75,8 @@ struct DragEdit {
     DragPose start, end;
 };
 
-// Puts the pose of before the drag back (the drag's steps changed the Scene as the mouse moved);
-// MouseTools does this when a drag ends.
+// Puts the pose of before the drag back (the drag's steps changed the Scene as the mouse moved),
+// updates all bones and projects them.
 void RestoreDragStart(Scene& scene, const DragEdit& edit);
 // Applies the pose after the drag, updates all bones and projects them: the drag as one edit.
 void ApplyDragEnd(Scene& scene, const DragEdit& edit);
@@ -88,8 +88,8 @@ struct MouseOutcome {
     bool redraw = false;
     PickChange pick = PickChange::kNone;  // a left click picked a bone or nothing
     bool cameraMoved = false;             // the camera edits need showing
-    // A drag that changed bones ended. Its steps were undone again, so that the Scene is as it was
-    // before the drag: the caller must now apply ApplyDragEnd as one edit (Editor::Run).
+    // A drag that changed bones ended. Its steps changed the Scene as the mouse moved; the caller
+    // records them as one edit: RunDragEdit puts the start back and applies the end in Editor::Run.
     std::optional<DragEdit> finishedDrag;
 };
 

@@ -58,6 +58,7 @@ void RunSetEnvelope(Editor& editor, EnvelopeTools& tools, EnvelopeControls& cont
 }
 
 void RunDragEdit(Editor& editor, const DragEdit& edit) {
+    RestoreDragStart(editor.scene(), edit);  // the command starts from the Scene as it was before the drag
     RunOnScene(editor, edit.name, [&](Scene& s) { ApplyDragEnd(s, edit); });
 }
 

@@ -18,7 +18,8 @@ void RunRegenEnvelopes(Editor& editor);  // "Regen Envelopes"
 // The envelope "Set": the buffer and the controls change as SetEnvelope says; the picked bone
 // only through the command "Set".
 void RunSetEnvelope(Editor& editor, EnvelopeTools& tools, EnvelopeControls& controls);
-// A finished drag (MouseOutcome::finishedDrag) as the one command "Translate" or "Rotate".
+// A finished drag (MouseOutcome::finishedDrag) as the one command "Translate" or "Rotate": the
+// pose of before the drag is put back, and the command applies the pose after it.
 void RunDragEdit(Editor& editor, const DragEdit& edit);
 
 }  // namespace ms

@@ -204,8 +204,8 @@ TEST(MouseTools, RotateDragTurnsThePickedBoneAlongTheAxisRadio) {
     }
 }
 
-// The steps change the Scene as the mouse moves; at the button up the Scene is back at the start
-// so that the whole drag runs as one command.
+// The steps change the Scene as the mouse moves; the button up hands the whole drag over as one
+// command.
 TEST(MouseTools, AFinishedDragIsOneCommand) {
     Scene s = TwoBones();
     Model m;
@@ -216,7 +216,7 @@ TEST(MouseTools, AFinishedDragIsOneCommand) {
     EXPECT_NEAR(s.matrices[s.bones[0].local]._41, -1 + 40 * 0.0034482758f, 1e-5f);
     MouseOutcome up = tools.LeftButtonUp(s, At(140, 100, kOutsideViewport, MouseTool::kTranslate, DragAxis::kX));
     ASSERT_TRUE(up.finishedDrag);
-    EXPECT_EQ(s.matrices[s.bones[0].local]._41, -1.0f);
+    EXPECT_EQ(up.finishedDrag->start.rootLocalMatrix._41, -1.0f);
     RunDragEdit(editor, *up.finishedDrag);
     EXPECT_NEAR(s.matrices[s.bones[0].local]._41, -1 + 40 * 0.0034482758f, 1e-5f);
     EXPECT_NEAR(s.boneStates[1].origin[0], 40 * 0.0034482758f, 1e-5f);
