@@ -110,7 +110,8 @@ Status SetCameraFromControls(Scene& scene, const CameraControls& controls) {
                   " make no projection: near must be above 0 and far above near. The previous projection is kept.";
     const D3DXVECTOR3 target(TextOr(controls.targetX, now.target.x), TextOr(controls.targetY, now.target.y),
                              TextOr(controls.targetZ, now.target.z));
-    const float angleY = TextOr(controls.angleY, now.angleYDegrees), angleXZ = TextOr(controls.angleXZ, now.angleXZDegrees);
+    const float angleY = TextOr(controls.angleY, now.angleYDegrees);
+    const float angleXZ = TextOr(controls.angleXZ, now.angleXZDegrees);
     const float distance = TextOr(controls.distance, now.distance);
     if (IsFinite(ViewOf(CameraOf(angleY, angleXZ, distance, target)))) {
         SetCamera(scene, angleY, angleXZ, distance, target);

@@ -85,7 +85,8 @@ std::int32_t Pick(const Scene& scene, ViewportPoint p) {
     if (p == kOutsideViewport) return 0;
     float best = kPickStart;
     std::int32_t winner = 0;
-    const std::int32_t count = std::min<std::int32_t>(scene.BoneCount(), static_cast<std::int32_t>(scene.boneStates.size()));
+    const auto states = static_cast<std::int32_t>(scene.boneStates.size());
+    const std::int32_t count = std::min(scene.BoneCount(), states);
     for (std::int32_t b = 0; b < count; ++b) {
         const float* a = scene.boneStates[b].originScreen;
         const float* e = scene.boneStates[b].endScreen;

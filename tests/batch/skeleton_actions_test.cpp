@@ -76,7 +76,8 @@ TEST_F(SkeletonActions, ClickPicksAndDragsMoveTheTreeOrTurnTheBone) {
 }
 
 TEST_F(SkeletonActions, SetEnvelopeCorrectsAndTheButtonsReset) {
-    Json s = Scene({"pick-bone", "1", "set-envelope", "1", "1", "1", "0.3", "0.3", "1", "1", "1", "0.5", "0.2", "2", "on"});
+    Json s = Scene(
+        {"pick-bone", "1", "set-envelope", "1", "1", "1", "0.3", "0.3", "1", "1", "1", "0.5", "0.2", "2", "on"});
     const Json& e = s["boneStates"][1];
     EXPECT_FLOAT_EQ(e["dot2"][0].get<float>(), 1.01f);  // equal dots: Dot 2 moves along x
     EXPECT_FLOAT_EQ(e["dot1R2"].get<float>(), 0.4f);
@@ -117,7 +118,8 @@ TEST_F(SkeletonActions, BadArgumentsAreReported) {
         {{"view", "up"}, "'up' is not one of front|back|left|right|bottom|top"},
         {{"drag", "translate", "xy", "1", "1"}, "no bone is picked"},
         {{"drag", "move", "xy", "1", "1"}, "'move' is not one of translate|rotate"},
-        {{"pick-bone", "0", "set-envelope", "0", "0", "0", "1", "2", "1", "0", "0", "1", "2", "4", "on"}, "'4' is not one of"},
+        {{"pick-bone", "0", "set-envelope", "0", "0", "0", "1", "2", "1", "0", "0", "1", "2", "4", "on"},
+         "'4' is not one of"},
         {{"click", "1.5", "3"}, "'1.5' is not a whole number"},
         {{"orbit", "2000000", "0"}, "outside"},
         {{"camera", "0", "0", "5", "0", "0", "0", "1", "1"}, "The previous projection is kept"},

@@ -212,7 +212,8 @@ TEST(MouseTools, AFinishedDragIsOneCommand) {
     Editor editor(m, s);
     MouseTools tools;
     tools.LeftButtonDown(s, At(100, 100, Middle(s, 1), MouseTool::kTranslate, DragAxis::kX));
-    for (int x = 110; x <= 140; x += 10) tools.MouseMove(s, At(x, 100, kOutsideViewport, MouseTool::kTranslate, DragAxis::kX));
+    for (int x = 110; x <= 140; x += 10)
+        tools.MouseMove(s, At(x, 100, kOutsideViewport, MouseTool::kTranslate, DragAxis::kX));
     EXPECT_NEAR(s.matrices[s.bones[0].local]._41, -1 + 40 * 0.0034482758f, 1e-5f);
     MouseOutcome up = tools.LeftButtonUp(s, At(140, 100, kOutsideViewport, MouseTool::kTranslate, DragAxis::kX));
     ASSERT_TRUE(up.finishedDrag);
