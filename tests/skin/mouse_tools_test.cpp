@@ -224,6 +224,27 @@ TEST(MouseTools, AFinishedDragIsOneCommand) {
     EXPECT_EQ(editor.commandNames(), std::vector<std::string>{"Translate"});
 }
 
+// A button up that never came (the window lost the mouse): the next button down hands the open
+// drag over, and the new drag starts from where the old one ended.
+TEST(MouseTools, AButtonDownEndsADragLeftOpen) {
+    Scene s = TwoBones();
+    Model m;
+    Editor editor(m, s);
+    MouseTools tools;
+    const auto in = [&](int x, ViewportPoint p) { return At(x, 100, p, MouseTool::kTranslate, DragAxis::kX); };
+    tools.LeftButtonDown(s, in(100, Middle(s, 1)));
+    tools.MouseMove(s, in(129, kOutsideViewport));
+    MouseOutcome down = tools.LeftButtonDown(s, in(129, Middle(s, 1)));
+    ASSERT_TRUE(down.finishedDrag);
+    RunDragEdit(editor, *down.finishedDrag);
+    tools.MouseMove(s, in(158, kOutsideViewport));
+    MouseOutcome up = tools.LeftButtonUp(s, in(158, kOutsideViewport));
+    ASSERT_TRUE(up.finishedDrag);
+    RunDragEdit(editor, *up.finishedDrag);
+    EXPECT_NEAR(s.matrices[s.bones[0].local]._41, -1 + 58 * 0.0034482758f, 1e-5f);
+    EXPECT_EQ(editor.commandNames(), (std::vector<std::string>{"Translate", "Translate"}));
+}
+
 TEST(MouseTools, RightDragOrbitsAndLeavesAGrabbedBoneAlone) {
     Scene s = TwoBones();
     MouseTools tools;
