@@ -1,6 +1,7 @@
 #include "app/handler_groups.h"
 
 #include "app/main_dialog_template.h"
+#include "skin/skeleton_handlers.h"
 
 namespace ms::app {
 
@@ -8,7 +9,21 @@ HandlerGroups::HandlerGroups(MainDialog& dialog) {
     // Each group: make it with the shared state and the window's controls, then route it.
     // groups_.push_back(std::make_unique<SomeHandlers>(dialog.state(), dialog));
     // dialog.RouteGroup(HandlerGroup::kSome, groups_.back().get());
-    (void)dialog;
+    EditorState& state = dialog.state();
+    groups_.push_back(std::make_unique<BoneButtons>(state, dialog));
+    dialog.RouteGroup(HandlerGroup::kBones, groups_.back().get());
+    auto envelope = std::make_unique<EnvelopeGroup>(state, dialog);
+    auto camera = std::make_unique<CameraGroup>(state, dialog);
+    dialog.RouteGroup(HandlerGroup::kEnvelope, envelope.get());
+    dialog.RouteGroup(HandlerGroup::kCamera, camera.get());
+    auto clientToScreen = [&dialog](int x, int y) {
+        const QPoint p = dialog.mapToGlobal(QPoint(x, y));
+        return ui::ScreenPoint{p.x(), p.y()};
+    };
+    mouse_ = std::make_unique<ViewportMouse>(state, dialog, *envelope, *camera, clientToScreen);
+    dialog.SetMouseHandler(mouse_.get());
+    groups_.push_back(std::move(envelope));
+    groups_.push_back(std::move(camera));
 }
 
 HandlerGroups::~HandlerGroups() = default;

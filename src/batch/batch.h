@@ -12,6 +12,7 @@
 #include "edit/editor.h"
 #include "model/model.h"
 #include "render/scene.h"
+#include "skin/mouse_tools.h"
 
 namespace ms {
 
@@ -32,6 +33,7 @@ struct BatchContext {
     std::ostream& out;
     std::ostream& err;
     std::unique_ptr<BatchViewport> viewport;  // made after the Scene and the Model, gone before them
+    MouseTools mouse;  // the viewport's mouse state, kept from one mouse action to the next
 };
 
 struct BatchAction {
