@@ -22,6 +22,10 @@ HandlerGroups::HandlerGroups(MainDialog& dialog) {
     };
     mouse_ = std::make_unique<ViewportMouse>(state, dialog, *envelope, *camera, clientToScreen);
     dialog.SetMouseHandler(mouse_.get());
+    state.showPickedBone = [&state, group = envelope.get()] {
+        group->Enable(state.bonePicked);
+        if (state.bonePicked) group->Ref();
+    };
     groups_.push_back(std::move(envelope));
     groups_.push_back(std::move(camera));
 }
