@@ -1,6 +1,8 @@
 #include "app/handler_groups.h"
 
 #include "app/main_dialog_template.h"
+#include "tools/material_tools_group.h"
+#include "tools/mesh_tools_group.h"
 
 namespace ms::app {
 
@@ -8,7 +10,13 @@ HandlerGroups::HandlerGroups(MainDialog& dialog) {
     // Each group: make it with the shared state and the window's controls, then route it.
     // groups_.push_back(std::make_unique<SomeHandlers>(dialog.state(), dialog));
     // dialog.RouteGroup(HandlerGroup::kSome, groups_.back().get());
-    (void)dialog;
+    groups_.push_back(std::make_unique<MeshToolsHandlers>(dialog.state(), dialog));
+    dialog.RouteGroup(HandlerGroup::kMeshTools, groups_.back().get());
+    groups_.push_back(std::make_unique<MaterialToolsHandlers>(dialog.state(), dialog));
+    dialog.RouteGroup(HandlerGroup::kMaterialTools, groups_.back().get());
+    // The tolerance "Set" sits among the merge settings; routed after that group so it serves 1010.
+    groups_.push_back(std::make_unique<ToleranceHandler>(dialog.state(), dialog));
+    dialog.Route({1010}, groups_.back().get());
 }
 
 HandlerGroups::~HandlerGroups() = default;
