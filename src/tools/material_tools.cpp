@@ -158,6 +158,10 @@ Status SetMaterialTexture(Editor& editor, std::int32_t index, int stage, std::in
 Status SetPowerToAll(Editor& editor, const std::string& text) {
     float power = 0.0f;
     if (!ScanField(text, kFieldChars, power)) return Status::Error("'" + text + "' is not a number");
+    return SetPowerToAll(editor, power);
+}
+
+Status SetPowerToAll(Editor& editor, float power) {
     if (editor.model().MaterialCount() == 0) return Status::Error("the model has no materials");
     return editor.Run("Set To All", [&](Model& m, Scene&) {
         for (std::int32_t i = 0; i < m.MaterialCount(); ++i) {
@@ -196,13 +200,17 @@ Status SetTolerance(Editor& editor, const std::string& text, std::string* shown)
     if (!ScanField(text, kToleranceChars, value)) {
         status = Status::Error("'" + text + "' is not a number");
     } else {
-        status = editor.Run("Set", [&](Model& m, Scene&) {
-            m.SetMaterialTolerance(ToleranceFromValue(value));
-            return Status::Ok();
-        });
+        status = SetTolerance(editor, value);
     }
     if (shown) *shown = FormatFixed(editor.model().MaterialTolerance(), 3);
     return status;
+}
+
+Status SetTolerance(Editor& editor, float value) {
+    return editor.Run("Set", [&](Model& m, Scene&) {
+        m.SetMaterialTolerance(ToleranceFromValue(value));
+        return Status::Ok();
+    });
 }
 
 }  // namespace ms

@@ -75,6 +75,7 @@ Status SetMaterialTexture(Editor& editor, std::int32_t index, int stage, std::in
 // "Set To All": the Power of every material := the number at the start of `text` (at most 9
 // characters are read). Refused when the text holds no number or without materials.
 Status SetPowerToAll(Editor& editor, const std::string& text);
+Status SetPowerToAll(Editor& editor, float power);
 // Appends a texture name to the model (Add T without the material change). A path of 100
 // characters or more is refused. `*index`: the new texture's index.
 Status AddModelTexture(Editor& editor, const std::string& path, std::int32_t* index = nullptr);
@@ -86,5 +87,7 @@ float ToleranceFromValue(float value);
 // tolerance by the rule. Refused (unchanged) when the text holds no number. `*shown`: the
 // tolerance as "%.3f", also when refused.
 Status SetTolerance(Editor& editor, const std::string& text, std::string* shown = nullptr);
+// Sets the Model's tolerance from `value` by the rule, as the command "Set".
+Status SetTolerance(Editor& editor, float value);
 
 }  // namespace ms
