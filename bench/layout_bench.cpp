@@ -72,8 +72,8 @@ void BM_ConvertVertexBytes(benchmark::State& state) {
     SetBytes(state);
 }
 
-// Targets: skinned with one weight and indices, diffuse and one set (40 bytes); positions only
-// (12 bytes); every component (116 bytes).
+// Targets: skinned with one weight and indices, normal, diffuse and one set (44 bytes); positions
+// only (12 bytes); every component (116 bytes).
 #define LAYOUTS ->Arg(0x1158)->Arg(0x002)->Arg(0x8FC)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertVertices) LAYOUTS;
