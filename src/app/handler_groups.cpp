@@ -2,6 +2,8 @@
 
 #include "app/main_dialog_template.h"
 #include "skin/skeleton_handlers.h"
+#include "tools/material_tools_group.h"
+#include "tools/mesh_tools_group.h"
 
 namespace ms::app {
 
@@ -28,6 +30,13 @@ HandlerGroups::HandlerGroups(MainDialog& dialog) {
     };
     groups_.push_back(std::move(envelope));
     groups_.push_back(std::move(camera));
+    groups_.push_back(std::make_unique<MeshToolsHandlers>(state, dialog));
+    dialog.RouteGroup(HandlerGroup::kMeshTools, groups_.back().get());
+    groups_.push_back(std::make_unique<MaterialToolsHandlers>(state, dialog));
+    dialog.RouteGroup(HandlerGroup::kMaterialTools, groups_.back().get());
+    // The tolerance "Set" sits among the merge settings; routed after that group so it serves 1010.
+    groups_.push_back(std::make_unique<ToleranceHandler>(state, dialog));
+    dialog.Route({1010}, groups_.back().get());
 }
 
 HandlerGroups::~HandlerGroups() = default;
