@@ -53,17 +53,33 @@ std::string JsonText(const Json& json) { return json.dump(2, ' ', false, Json::e
 
 Status DumpModel(BatchContext& c, Args args) { return WriteText(c, args, JsonText(ModelToJson(c.model))); }
 
-void PrintFrameTree(const Model& m, std::int32_t frame, int depth, std::vector<bool>& shown, std::ostream& out) {
-    // Walks the sibling chain iteratively and recurses into children; the loaded file was
-    // checked to be a tree, so this ends.
-    for (std::int32_t f = frame; f != -1; f = m.FrameNextSibling(f)) {
-        out << std::string(2 * depth, ' ') << "F : " << m.FrameName(f) << "\n";
+// Indentation grows with the depth up to this level; deeper lines carry their level instead, so
+// that the text of a deep chain grows linearly with the number of frames.
+constexpr std::size_t kDeepestIndent = 32;
+
+std::string Indent(std::size_t depth) {
+    if (depth <= kDeepestIndent) return std::string(2 * depth, ' ');
+    return std::string(2 * kDeepestIndent, ' ') + "<level " + std::to_string(depth) + "> ";
+}
+
+// Prints the frames depth first (a frame, its mesh nodes, its children, then its next sibling)
+// with an explicit stack, so a deep tree cannot exhaust the call stack; each frame once.
+void PrintFrameTree(const Model& m, std::vector<bool>& shown, std::ostream& out) {
+    std::vector<bool> seen(m.FrameCount(), false);
+    std::vector<std::pair<std::int32_t, std::size_t>> stack{{0, 0}};  // (frame, depth)
+    while (!stack.empty()) {
+        const auto [f, depth] = stack.back();
+        stack.pop_back();
+        if (f < 0 || f >= m.FrameCount() || seen[f]) continue;
+        seen[f] = true;
+        out << Indent(depth) << "F : " << m.FrameName(f) << "\n";
         std::int32_t first = m.FrameFirstMeshNode(f);
         for (std::int32_t n = first; first >= 0 && n < first + m.FrameMeshNodeCount(f); ++n) {
-            out << std::string(2 * depth + 2, ' ') << "M : " << m.MeshNodeName(n) << "\n";
+            out << Indent(depth + 1) << "M : " << m.MeshNodeName(n) << "\n";
             if (n < static_cast<std::int32_t>(shown.size())) shown[n] = true;
         }
-        PrintFrameTree(m, m.FrameFirstChild(f), depth + 1, shown, out);
+        stack.push_back({m.FrameNextSibling(f), depth});
+        stack.push_back({m.FrameFirstChild(f), depth + 1});
     }
 }
 
@@ -84,7 +100,7 @@ Status Info(BatchContext& c, Args args) {
          << "  geometries: " << m.GeometryCount() << " (" << vertices << " vertices, " << primitives
          << " primitives)\n";
     std::vector<bool> shown(m.MeshNodeCount(), false);
-    if (m.FrameCount() > 0) PrintFrameTree(m, 0, 0, shown, text);
+    PrintFrameTree(m, shown, text);
     for (std::int32_t n = 0; n < m.MeshNodeCount(); ++n)
         if (!shown[n]) text << "M : " << m.MeshNodeName(n) << "\n";
     c.out << text.str();

@@ -113,6 +113,16 @@ TEST_F(BatchTest, InfoSummarisesAModelFile) {
     EXPECT_NE(r.out.find("F : Scene_Root\n  F : Hips\n    M : Body\n  F : Legs2\n"), std::string::npos) << r.out;
 }
 
+TEST_F(BatchTest, InfoOfAVeryDeepChainIndentsUpToALimit) {
+    test::WriteFileBytes(dir.Path("deep.gmf"), test::DeepChain(50000).Bytes());
+    Outcome r = Batch({"info", dir.Path("deep.gmf")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string indent(64, ' ');
+    EXPECT_NE(r.out.find("\n" + indent + "F : F32\n" + indent + "<level 33> F : F33\n"), std::string::npos);
+    EXPECT_NE(r.out.find(indent + "<level 50000> M : Tip\n"), std::string::npos);
+    EXPECT_LT(r.out.size(), 5000000u);
+}
+
 std::vector<std::string> Keys(const Json& object) {
     std::vector<std::string> keys;
     for (const auto& [key, value] : object.items()) keys.push_back(key);
