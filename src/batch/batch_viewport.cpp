@@ -1,5 +1,6 @@
 #include "batch/batch_viewport.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <ostream>
@@ -13,8 +14,11 @@ namespace ms {
 
 BatchViewport::BatchViewport(Model& model, Scene& scene, const std::string& tracePath) : model_(model), scene_(scene) {
     if (!tracePath.empty()) {
+        errno = 0;
         trace_.open(tracePath, std::ios::out | std::ios::trunc);
-        if (!trace_) status_ = Status::Error("cannot write the trace file '" + tracePath + "'");
+        if (!trace_)
+            status_ = Status::Error("cannot write the trace file '" + tracePath +
+                                    "': " + (errno ? std::strerror(errno) : "it cannot be opened"));
     }
     if (Status s = Resize(kViewportWidth, kViewportHeight); !s && status_) status_ = s;
 }

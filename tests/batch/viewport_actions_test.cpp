@@ -96,7 +96,9 @@ TEST_F(ViewportActions, TraceRecordsTheCallsOfEachFrame) {
     EXPECT_NE(trace.find("# frame 2\nClear("), std::string::npos);
     EXPECT_NE(trace.find("SetRenderState(CULLMODE, 1)"), std::string::npos);
     EXPECT_EQ(trace.find("CreateTexture"), std::string::npos);  // only the frames are traced
-    EXPECT_EQ(Batch({"--trace", dir.Path("no/such/dir/t.txt"), "clear"}).status, 1);
+    Outcome failed = Batch({"--trace", dir.Path("no/such/dir/t.txt"), "clear"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("No such file or directory"), std::string::npos) << failed.err;
 }
 
 }  // namespace
