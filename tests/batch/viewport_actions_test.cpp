@@ -67,6 +67,11 @@ TEST_F(ViewportActions, BadArgumentsAreReported) {
         EXPECT_EQ(r.status, 1) << args[0] << " " << args[1];
         EXPECT_NE(r.err.find(args[0]), std::string::npos) << r.err;
     }
+    for (const char* size : {"16384x16384", "8192x8193"}) {  // refused at once, before any drawing
+        Outcome big = Batch({"render", dir.Path("big.png"), size});
+        EXPECT_EQ(big.status, 1) << size;
+        EXPECT_NE(big.err.find("pixels is too large"), std::string::npos) << big.err;
+    }
     Outcome r = Batch({"select-frame", "Nobody", "render", dir.Path("n.png")});
     EXPECT_EQ(r.status, 0);  // as the tree: an unknown name selects nothing
     EXPECT_NE(r.err.find("Nobody"), std::string::npos);
