@@ -108,6 +108,7 @@ void XReader::SetTemplates(const char (*table)[kTemplateSlot]) {
 bool XReader::Refill() {
     if (ended_ || block_.empty()) return false;
     linesBefore_ += CountLineFeeds(begin_, end_);
+    lineMark_ = nullptr;
     char* raw = block_.data() + 1;
     for (;;) {
         begin_ = pos_ = end_ = raw;
@@ -272,7 +273,15 @@ std::string XReader::ReadQuotedFileName(std::size_t maxLength) {
 }
 
 std::int64_t XReader::Line() const {
-    std::int64_t before = linesBefore_ + CountLineFeeds(begin_, pos_);
+    // Counts on from where the last call stopped in this block, so that asking at every
+    // character costs no more than one pass over the text.
+    if (!lineMark_ || lineMark_ < begin_ || lineMark_ > pos_) {
+        lineMark_ = begin_;
+        linesAtMark_ = 0;
+    }
+    linesAtMark_ += CountLineFeeds(lineMark_, pos_);
+    lineMark_ = pos_;
+    std::int64_t before = linesBefore_ + linesAtMark_;
     if (current_ == '\n' && pos_ != begin_) --before;  // a line feed belongs to the line it ends
     return before + 1;
 }

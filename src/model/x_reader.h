@@ -95,6 +95,8 @@ private:
     bool heldCr_ = false;           // the previous block ended in a CR whose follower was not read yet
     bool ended_ = false;            // Ctrl-Z, a read error or Stop(): nothing follows the block
     std::int64_t linesBefore_ = 0;  // line feeds in the blocks before the current one
+    mutable const char* lineMark_ = nullptr;  // Line() has counted the block's line feeds up to here
+    mutable std::int64_t linesAtMark_ = 0;
     int current_ = 0;
     float lastNumber_ = 0.0f;
     std::string spill_;  // a number run that crosses a block boundary
