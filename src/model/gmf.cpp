@@ -245,6 +245,12 @@ Status Model::LoadGmf(const std::string& path) {
         if (Status s = ReadGeometry(in, g, geometries.back()); !s) return fail(s);
     }
 
+    // The counts describe the whole file: bytes beyond them mean the header does not hold (a
+    // file of zeros has all counts 0, for one).
+    if (in.remaining() != 0)
+        return fail(Status::Error("not a GMF file: " + std::to_string(in.remaining()) + " bytes follow" + At(in.offset()) +
+                                  " after everything its header's counts describe"));
+
     ModelRecords merged = records_;
     MergeInto(merged, std::move(frames), std::move(nodes), std::move(materials), std::move(textureNames),
               GeometryCount());

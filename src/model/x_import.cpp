@@ -596,6 +596,7 @@ bool XImport::BuildSubset(const MeshData& mesh, std::size_t subset, std::vector<
 Status Model::LoadX(const std::string& path) {
     XReader in;
     if (Status s = in.Open(path); !s) return s;
+    if (Status s = in.ReadHeader(); !s) return Status::Error(path + ": " + s.message());
     in.SetTemplates(TemplateTable);
     ModelRecords staged = records_;
     std::vector<MeshGeometry> geometries;

@@ -98,6 +98,23 @@ Status XReader::Open(const std::string& path) {
     return Status::Ok();
 }
 
+Status XReader::ReadHeader() {
+    char header[12];
+    std::size_t length = 0;
+    for (int c; length < sizeof header && (c = Get()) >= 0;) header[length++] = static_cast<char>(c);
+    if (length == 0) return Status::Error("not a .x file: the file is empty");
+    if (length < 4 || std::memcmp(header, "xof ", 4) != 0)
+        return Status::Error("not a .x file: it does not start with \"xof \"");
+    if (length < 8 || !std::all_of(header + 4, header + 8, [](char c) { return IsDigit(c); }))
+        return Status::Error("not a .x file: \"xof \" is not followed by a four-digit version");
+    const std::string format(header + 8, length - 8);
+    if (format == "txt ") return Status::Ok();
+    if (format == "bin ") return Status::Error("a binary .x file: only text .x files are read");
+    if (format == "tzip" || format == "bzip")
+        return Status::Error("a compressed .x file (" + format + "): only text .x files are read");
+    return Status::Error("not a .x file: the format after the version is not \"txt \"");
+}
+
 void XReader::SetTemplates(const char (*table)[kTemplateSlot]) {
     for (int k = 0; k < kTemplateCount; ++k) {
         std::memcpy(templates_[k], table[k], kTemplateSlot);

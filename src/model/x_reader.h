@@ -33,6 +33,10 @@ public:
 
     // Opens `path`; the error names the path and the system's reason.
     Status Open(const std::string& path);
+    // Reads the 12 characters of the header, "xof ", a four-digit version and the format, and
+    // accepts only the text format "txt ". A binary or compressed file is refused with a message
+    // that says only text .x files are read; anything else is "not a .x file".
+    Status ReadHeader();
     // The words ReadKeyword recognises: slot k holds template number k + 1, NUL-padded.
     void SetTemplates(const char (*table)[kTemplateSlot]);
 

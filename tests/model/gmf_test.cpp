@@ -198,6 +198,13 @@ TEST_F(GmfRejects, BadCountsInTheHeader) {
     }
 }
 
+TEST_F(GmfRejects, BytesBeyondWhatTheHeaderDescribes) {
+    std::vector<std::uint8_t> longer = test::SmallModel().Bytes();
+    longer.push_back(0);
+    ExpectRejected(longer, "not a GMF file: 1 bytes follow", "one byte more");
+    ExpectRejected(std::vector<std::uint8_t>(4096, 0), "not a GMF file: 4076 bytes follow", "a file of zeros");
+}
+
 TEST_F(GmfRejects, EveryTruncatedPrefix) {
     const std::vector<std::uint8_t> bytes = test::SmallModel().Bytes();
     for (std::size_t n = 0; n < bytes.size(); ++n)
