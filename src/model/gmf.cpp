@@ -8,6 +8,7 @@
 
 #include "base/binary_io.h"
 #include "model/model.h"
+#include "model/name_registry.h"
 
 namespace ms {
 namespace {
@@ -160,6 +161,9 @@ void MergeInto(ModelRecords& records, std::vector<FrameRecord>&& frames, std::ve
         rebase(f.firstChild, oldFrames);
         rebase(f.firstMeshNode, oldNodes);
     }
+    // The names of the Model before the file; each new name is made unique against them and the
+    // new names before it, through hashed lookups, so a merge stays linear in the names.
+    NameRegistry frameNames(records.frames);
     records.frames.insert(records.frames.end(), frames.begin(), frames.end());
     if (!frames.empty()) {
         std::int32_t last = oldFrames;
@@ -170,11 +174,7 @@ void MergeInto(ModelRecords& records, std::vector<FrameRecord>&& frames, std::ve
     if (oldFrames != 0) {
         for (auto i = static_cast<std::size_t>(oldFrames); i < records.frames.size(); ++i) {
             int counter = 0;
-            MakeNameUnique(records.frames[i].name, "frame", &counter, [&](const char* name) {
-                for (std::size_t j = 0; j < i; ++j)
-                    if (std::strcmp(records.frames[j].name, name) == 0) return true;
-                return false;
-            });
+            frameNames.MakeUnique(records.frames[i].name, "frame", &counter);
         }
     }
 
@@ -182,15 +182,12 @@ void MergeInto(ModelRecords& records, std::vector<FrameRecord>&& frames, std::ve
         n.geometry += oldGeometries;
         rebase(n.material, oldMaterials);
     }
+    NameRegistry nodeNames(records.meshNodes);
     records.meshNodes.insert(records.meshNodes.end(), nodes.begin(), nodes.end());
     if (oldNodes != 0) {
         for (auto i = static_cast<std::size_t>(oldNodes); i < records.meshNodes.size(); ++i) {
             int counter = 0;
-            MakeNameUnique(records.meshNodes[i].name, "frame", &counter, [&](const char* name) {
-                for (std::size_t j = 0; j < i; ++j)
-                    if (std::strcmp(records.meshNodes[j].name, name) == 0) return true;
-                return false;
-            });
+            nodeNames.MakeUnique(records.meshNodes[i].name, "frame", &counter);
         }
     }
 
