@@ -98,6 +98,7 @@ Status FileReader::Open(const std::string& path) {
 bool FileReader::Fill() {
     bufferPos_ = 0;
     bufferEnd_ = std::fread(buffer_, 1, kBufferSize, file_);
+    if (bufferEnd_ == 0) NoteShortRead();
     return bufferEnd_ > 0;
 }
 
@@ -110,7 +111,10 @@ bool FileReader::ReadBytes(void* out, std::size_t count) {
             if (count >= kBufferSize) {
                 std::size_t got = std::fread(dst, 1, count, file_);
                 offset_ += got;
-                if (got != count) return false;
+                if (got != count) {
+                    NoteShortRead();
+                    return false;
+                }
                 return true;
             }
             if (!Fill()) return false;
@@ -123,6 +127,11 @@ bool FileReader::ReadBytes(void* out, std::size_t count) {
         offset_ += n;
     }
     return true;
+}
+
+void FileReader::NoteShortRead() {
+    if (readError_.empty())
+        readError_ = std::ferror(file_) ? SystemReason() : "the file ended early: it was shortened while being read";
 }
 
 bool FileReader::ReadI32(std::int32_t& out) { return ReadBytes(&out, 4); }

@@ -45,9 +45,14 @@ public:
     bool ReadU32(std::uint32_t& out);
     bool ReadF32(float& out);
     bool Skip(std::uint64_t count);
+    // Why the file gave fewer bytes than its size promised (a read error, with the system's
+    // reason); empty when it did not.
+    const std::string& readError() const { return readError_; }
 
 private:
     bool Fill();
+    void NoteShortRead();
+    std::string readError_;
     std::FILE* file_ = nullptr;
     std::uint64_t size_ = 0;
     std::uint64_t offset_ = 0;

@@ -202,7 +202,10 @@ void MergeInto(ModelRecords& records, std::vector<FrameRecord>&& frames, std::ve
 Status Model::LoadGmf(const std::string& path) {
     FileReader in;
     if (Status s = in.Open(path); !s) return s;
-    auto fail = [&](const Status& s) { return Status::Error(path + ": " + s.message()); };
+    auto fail = [&](const Status& s) {
+        const std::string reason = in.readError().empty() ? "" : " (" + in.readError() + ")";
+        return Status::Error(path + ": " + s.message() + reason);
+    };
 
     GmfHeader h{};
     if (!in.ReadBytes(&h, sizeof h)) return fail(Status::Error("the file is shorter than the 20-byte header"));

@@ -140,7 +140,8 @@ bool XReader::Refill() {
         }
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block_.size() - 1));
         if (!file_.ReadBytes(raw, n)) {
-            readError_ = Status::Error("cannot read the file after byte " + std::to_string(file_.offset()));
+            readError_ = Status::Error("cannot read the file after byte " + std::to_string(file_.offset()) + ": " +
+                                       (file_.readError().empty() ? "the read failed" : file_.readError()));
             Stop();
             return false;
         }

@@ -57,6 +57,17 @@ TEST(FileReader, RefusesWhatIsNotARegularFileWithoutBlocking) {
     }
 }
 
+TEST(FileReader, FileShortenedWhileReadSaysSo) {
+    TempDir dir;
+    WriteFileBytes(dir.Path("f"), std::vector<std::uint8_t>(3 << 20, 1));
+    FileReader in;
+    ASSERT_TRUE(in.Open(dir.Path("f")));
+    std::filesystem::resize_file(dir.Path("f"), 10);
+    std::vector<std::uint8_t> bytes(3 << 20);
+    EXPECT_FALSE(in.ReadBytes(bytes.data(), bytes.size()));
+    EXPECT_NE(in.readError().find("shortened"), std::string::npos) << in.readError();
+}
+
 Status WriteTwoWords(const std::string& path) {
     AtomicFileWriter out;
     if (Status s = out.Open(path); !s) return s;

@@ -88,7 +88,7 @@ Status DecodeImageFile(const std::string& path, Image& out) {
     // The header first: it bounds what the decoder can read, and an image beyond the decoder's
     // limits is refused before the rest of the file is read.
     std::vector<std::uint8_t> bytes(std::min<std::uint64_t>(in.size(), kHeadBytes));
-    if (!in.ReadBytes(bytes.data(), bytes.size())) return Status::Error("cannot read '" + path + "'");
+    if (!in.ReadBytes(bytes.data(), bytes.size())) return Status::Error("cannot read '" + path + "': " + in.readError());
     const ImageFormat format = DetectImageFormat(bytes);
     std::uint64_t needed = 0;
     if (Status s = image::BytesNeeded(format, bytes, needed); !s)
@@ -98,7 +98,7 @@ Status DecodeImageFile(const std::string& path, Image& out) {
         return Status::Error("'" + path + "': " + std::to_string(size) + " bytes is too large for an image file");
     const std::size_t head = bytes.size();
     bytes.resize(size);
-    if (!in.ReadBytes(bytes.data() + head, bytes.size() - head)) return Status::Error("cannot read '" + path + "'");
+    if (!in.ReadBytes(bytes.data() + head, bytes.size() - head)) return Status::Error("cannot read '" + path + "': " + in.readError());
     Status s = DecodeImage(bytes, out);
     if (!s) return Status::Error("'" + path + "': " + s.message());
     return s;
