@@ -159,6 +159,12 @@ TEST_F(BatchTest, InputsThatAreNotRegularFilesAreRefusedAndNamed) {
                            r.err.find("is not a regular file") != std::string::npos;
         EXPECT_TRUE(named) << r.err;
     }
+    // A texture named by a .x file that is a FIFO is not read: the model loads without it.
+    test::WriteFileText(dir.Path("t.x"), "xof 0303txt 0032\nMaterial M { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { \"" +
+                                            dir.Path("fifo.gmf") + "\"; } }\n");
+    Outcome r = Batch({"replace", dir.Path("t.x"), "dump-model"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json::parse(r.out)["textures"][0]["loaded"], false);
 }
 
 TEST_F(BatchTest, InfoSummarisesAModelFile) {
