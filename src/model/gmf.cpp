@@ -202,7 +202,7 @@ void MergeInto(ModelRecords& records, std::vector<FrameRecord>&& frames, std::ve
 
 }  // namespace
 
-Status Model::LoadGmf(const std::string& path) {
+Status Model::LoadGmf(const std::string& path, const LoadProgress& progress) {
     FileReader in;
     if (Status s = in.Open(path); !s) return s;
     auto fail = [&](const Status& s) { return Status::Error(path + ": " + s.message()); };
@@ -243,12 +243,13 @@ Status Model::LoadGmf(const std::string& path) {
             return fail(Status::Error("the file ends before geometry " + std::to_string(g) + At(in.offset())));
         geometries.emplace_back();
         if (Status s = ReadGeometry(in, g, geometries.back()); !s) return fail(s);
+        if (progress && !progress(in.offset(), in.size())) return fail(Status::Error("the load was cancelled"));
     }
 
     ModelRecords merged = records_;
     MergeInto(merged, std::move(frames), std::move(nodes), std::move(materials), std::move(textureNames),
               GeometryCount());
-    CommitLoad(std::move(merged), std::move(geometries));
+    CommitLoad(std::move(merged), std::move(geometries), path);
     return Status::Ok();
 }
 

@@ -507,7 +507,8 @@ std::int32_t Rebased(std::int32_t index, std::size_t base) {
     return index == -1 ? -1 : index + static_cast<std::int32_t>(base);
 }
 
-void Commit(Scene& scene, FileData&& d, const Bases& b) {
+// Texture names are looked up relative to the folder of the file at `path`.
+void Commit(Scene& scene, FileData&& d, const Bases& b, const std::string& path) {
     for (GeometryRecord& g : d.geometries) {
         g.vertexOffset += static_cast<std::uint32_t>(b.vertices);
         g.firstIndex += static_cast<std::uint32_t>(b.indices);
@@ -539,7 +540,8 @@ void Commit(Scene& scene, FileData&& d, const Bases& b) {
     }
     for (const std::string& name : d.names) {
         IDirect3DTexture8* texture = nullptr;
-        if (FAILED(D3DXCreateTextureFromFileA(scene.device, name.c_str(), &texture))) texture = nullptr;
+        const std::string file = TextureFilePath(path, name);
+        if (FAILED(D3DXCreateTextureFromFileA(scene.device, file.c_str(), &texture))) texture = nullptr;
         scene.textures.emplace_back(texture);
     }
     Append(scene.vertexPool, std::move(d.vertices));
@@ -653,7 +655,7 @@ Status OpenSceneFile(Scene& scene, const std::string& path, SceneFileKind kind) 
 
     const auto first = static_cast<std::int32_t>(bases.bones);
     std::vector<BoneState> states = std::move(data.states);
-    Commit(scene, std::move(data), bases);
+    Commit(scene, std::move(data), bases, path);
     if (kind == SceneFileKind::kSkin)
         FinishSkin(scene, std::move(states), first);
     else

@@ -218,8 +218,29 @@ ScreenRect DialogWindow::ControlScreenRect(int id) const {
     return {topLeft.x(), topLeft.y(), topLeft.x() + w->width(), topLeft.y() + w->height()};
 }
 
+DialogWindow::~DialogWindow() {
+    for (const auto& [id, widget] : controls_)
+        if (qobject_cast<QTreeWidget*>(widget)) TreeClear(id);
+}
+
+namespace {
+
+constexpr int kKindRole = Qt::UserRole;
+constexpr int kIndexRole = Qt::UserRole + 1;
+
+}  // namespace
+
 void DialogWindow::TreeClear(int id) {
-    if (QTreeWidget* tree = Tree(id)) tree->clear();
+    QTreeWidget* tree = Tree(id);
+    if (!tree) return;
+    // Items delete their children recursively; a tree thousands of levels deep would exhaust the
+    // stack, so every item is detached from its children before it is deleted.
+    QList<QTreeWidgetItem*> pending = tree->invisibleRootItem()->takeChildren();
+    while (!pending.isEmpty()) {
+        QTreeWidgetItem* item = pending.takeLast();
+        pending.append(item->takeChildren());
+        delete item;
+    }
 }
 
 TreeItem DialogWindow::TreeAppend(int id, TreeItem parent, const std::string& label) {
@@ -229,6 +250,22 @@ TreeItem DialogWindow::TreeAppend(int id, TreeItem parent, const std::string& la
     auto* item = parent ? new QTreeWidgetItem(static_cast<QTreeWidgetItem*>(parent), text)
                         : new QTreeWidgetItem(tree, text);
     return item;
+}
+
+TreeItem DialogWindow::TreeAppendItem(int id, TreeItem parent, const std::string& label, const TreeItemData& carried) {
+    auto* item = static_cast<QTreeWidgetItem*>(TreeAppend(id, parent, label));
+    if (item) {
+        item->setData(0, kKindRole, carried.kind);
+        item->setData(0, kIndexRole, carried.index);
+    }
+    return item;
+}
+
+std::optional<TreeItemData> DialogWindow::TreeSelectedData(int id) const {
+    QTreeWidget* tree = Tree(id);
+    QTreeWidgetItem* item = tree ? tree->currentItem() : nullptr;
+    if (!item || !item->data(0, kKindRole).isValid()) return std::nullopt;
+    return TreeItemData{item->data(0, kKindRole).toInt(), item->data(0, kIndexRole).toInt()};
 }
 
 std::string DialogWindow::TreeSelectedLabel(int id) const {
