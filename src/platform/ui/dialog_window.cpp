@@ -1,5 +1,7 @@
 #include "platform/ui/dialog_window.h"
 
+#include <vector>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
@@ -219,8 +221,13 @@ ScreenRect DialogWindow::ControlScreenRect(int id) const {
 }
 
 DialogWindow::~DialogWindow() {
+    // The owner and its handlers are gone: emptying the trees reports to nobody.
+    onCommand = nullptr;
     for (const auto& [id, widget] : controls_)
-        if (qobject_cast<QTreeWidget*>(widget)) TreeClear(id);
+        if (qobject_cast<QTreeWidget*>(widget)) {
+            widget->blockSignals(true);
+            TreeClear(id);
+        }
 }
 
 namespace {
@@ -233,13 +240,21 @@ constexpr int kIndexRole = Qt::UserRole + 1;
 void DialogWindow::TreeClear(int id) {
     QTreeWidget* tree = Tree(id);
     if (!tree) return;
-    // Items delete their children recursively; a tree thousands of levels deep would exhaust the
-    // stack, so every item is detached from its children before it is deleted.
-    QList<QTreeWidgetItem*> pending = tree->invisibleRootItem()->takeChildren();
-    while (!pending.isEmpty()) {
-        QTreeWidgetItem* item = pending.takeLast();
-        pending.append(item->takeChildren());
-        delete item;
+    // Items delete their children recursively, and detaching a subtree walks all of it: a chain
+    // thousands of levels deep would exhaust the stack or take quadratic time. So the items leave
+    // the view in one walk and are then deleted leaves first, each the last child of its parent.
+    const QList<QTreeWidgetItem*> tops = tree->invisibleRootItem()->takeChildren();
+    std::vector<QTreeWidgetItem*> order;  // parents before children, siblings in order
+    std::vector<QTreeWidgetItem*> stack(tops.rbegin(), tops.rend());
+    while (!stack.empty()) {
+        QTreeWidgetItem* item = stack.back();
+        stack.pop_back();
+        order.push_back(item);
+        for (int i = item->childCount() - 1; i >= 0; --i) stack.push_back(item->child(i));
+    }
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        if (QTreeWidgetItem* parent = (*it)->parent()) parent->takeChild(parent->childCount() - 1);
+        delete *it;
     }
 }
 
