@@ -37,7 +37,7 @@ test::GmfBuilder Leg() {
     return b;
 }
 
-std::string Sample(const char* name) { return std::string(std::getenv("MS_TEST_DATA")) + "/../../samples/" + name; }
+std::string Sample(const char* name) { return std::string(MS_SAMPLES_DIR) + "/" + name; }
 
 // The tree's items, one a line, indented by depth.
 std::string TreeText(QTreeWidget* tree) {
