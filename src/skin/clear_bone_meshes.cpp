@@ -4,6 +4,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <climits>
 #include <utility>
 #include <vector>
 
@@ -179,9 +180,27 @@ std::int64_t RunLength(const GeometryRecord& r) {
     return std::max<std::int64_t>(0, IndexCount(static_cast<std::int32_t>(r.primitiveType), r.primitiveCount));
 }
 
-// The geometries in the order of one of their two pool positions, for finding those that share
-// a removed geometry's vertex block or index run.
-using PlaceSet = std::set<std::pair<std::uint64_t, std::int32_t>>;
+// The geometries in the order of one of their two pool positions (as they were before any cut),
+// for finding those whose data starts in a part being cut.
+class PlaceIndex {
+public:
+    PlaceIndex(const std::vector<GeometryRecord>& geometries, std::uint32_t GeometryRecord::*field) {
+        sorted_.reserve(geometries.size());
+        for (std::size_t g = 0; g < geometries.size(); ++g)
+            sorted_.push_back({geometries[g].*field, static_cast<std::int32_t>(g)});
+        if (!std::is_sorted(sorted_.begin(), sorted_.end())) std::sort(sorted_.begin(), sorted_.end());
+    }
+
+    // Calls `hit` for every geometry whose position lies in [begin, end).
+    template <typename Hit>
+    void ForRange(std::uint64_t begin, std::uint64_t end, Hit hit) const {
+        auto it = std::lower_bound(sorted_.begin(), sorted_.end(), std::pair<std::uint64_t, std::int32_t>(begin, INT32_MIN));
+        for (; it != sorted_.end() && it->first < end; ++it) hit(it->second);
+    }
+
+private:
+    std::vector<std::pair<std::uint64_t, std::int32_t>> sorted_;
+};
 
 }  // namespace
 
@@ -243,39 +262,27 @@ void RemoveUnusedGeometries(Scene& scene) {
     // started in a cut part lost it and is emptied; the others above move down (by Place below).
     CutRuns vertexCut(scene.vertexPool.size());
     CutRuns indexCut(scene.indexPool.size());
-    PlaceSet byVertex, byIndex;
-    for (std::size_t g = 0; g < count; ++g) {
-        byVertex.insert({geometries[g].vertexOffset, static_cast<std::int32_t>(g)});
-        byIndex.insert({geometries[g].firstIndex, static_cast<std::int32_t>(g)});
-    }
+    const PlaceIndex byVertex(geometries, &GeometryRecord::vertexOffset);
+    const PlaceIndex byIndex(geometries, &GeometryRecord::firstIndex);
     std::vector<char> emptied(count, 0);
-    auto forget = [&](std::int32_t g) {
-        byVertex.erase({geometries[g].vertexOffset, g});
-        byIndex.erase({geometries[g].firstIndex, g});
-    };
-    auto emptyFrom = [&](PlaceSet& places, std::uint64_t begin, std::uint64_t end) {
-        std::vector<std::int32_t> hit;
-        for (auto it = places.lower_bound({begin, INT32_MIN}); it != places.end() && it->first < end; ++it)
-            hit.push_back(it->second);
-        for (std::int32_t h : hit) {
-            forget(h);
-            GeometryRecord& r = geometries[h];
-            r.vertexOffset = r.firstIndex = r.vertexCount = r.primitiveCount = 0;
-            emptied[h] = 1;
-        }
+    std::vector<char> gone(count, 0);  // removed or emptied: its place no longer counts
+    auto empty = [&](std::int32_t h) {
+        if (gone[h]) return;
+        GeometryRecord& r = geometries[h];
+        r.vertexOffset = r.firstIndex = r.vertexCount = r.primitiveCount = 0;
+        emptied[h] = gone[h] = 1;
     };
     for (std::size_t i = 0; i < count; ++i) {
         const auto g = static_cast<std::int32_t>(i);
         if (!removed[g] || emptied[g]) continue;
-        forget(g);
+        gone[g] = 1;
         const GeometryRecord& r = geometries[g];
         std::uint64_t taken = 0;
         const std::uint64_t bytes = static_cast<std::uint64_t>(r.stride) * r.vertexCount;
         std::uint64_t end = vertexCut.CutCount(r.vertexOffset, bytes, &taken);
-        if (taken > 0) emptyFrom(byVertex, r.vertexOffset, end);
-        const std::int64_t indices = RunLength(r);
-        end = indexCut.CutCount(r.firstIndex, static_cast<std::uint64_t>(indices), &taken);
-        if (taken > 0) emptyFrom(byIndex, r.firstIndex, end);
+        if (taken > 0) byVertex.ForRange(r.vertexOffset, end, empty);
+        end = indexCut.CutCount(r.firstIndex, static_cast<std::uint64_t>(RunLength(r)), &taken);
+        if (taken > 0) byIndex.ForRange(r.firstIndex, end, empty);
     }
     vertexCut.Finish();
     indexCut.Finish();
