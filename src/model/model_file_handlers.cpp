@@ -90,12 +90,12 @@ void ModelFileHandlers::OnTreeSelection() {
     Redraw();
 }
 
-bool ModelFileHandlers::LoadModel(const std::string& name, const std::string& path) {
+bool ModelFileHandlers::LoadModel(bool replace, const std::string& path) {
     ui::WaitCursor wait(controls_);
     LoadProgressReport progress(controls_, "Loading " + path);
     const LoadProgress report = progress.Callback();
-    const Status status = state_.editor.Run(name, [&](Model& m, Scene&) {
-        return name == "Replace" ? ReplaceModel(m, path, report) : LoadModelFile(m, path, report);
+    const Status status = state_.editor.Run(replace ? "Replace" : "Merge", [&](Model& m, Scene&) {
+        return replace ? ReplaceModel(m, path, report) : LoadModelFile(m, path, report);
     });
     if (!status) Fail(path, status);
     return status.ok();
@@ -120,7 +120,7 @@ void ModelFileHandlers::Replace() {
     if (path) {
         Redraw();
         modelDialogPath_ = *path;
-        if (LoadModel("Replace", *path)) {
+        if (LoadModel(true, *path)) {
             if (!IsXExtension(*path)) modelPath_ = *path;
             ShowLoadedModel();
         }
@@ -138,7 +138,7 @@ void ModelFileHandlers::Merge() {
             ui::WaitCursor wait(controls_);
             Redraw();
         }
-        if (LoadModel("Merge", *path)) ShowLoadedModel();
+        if (LoadModel(false, *path)) ShowLoadedModel();
     }
     Redraw();
 }

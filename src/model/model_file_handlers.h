@@ -36,9 +36,9 @@ private:
     void LoadSceleton();
     void ClearMeshes(int id);
 
-    // Loads `path` as the command `name` (Replace or Merge) with a progress report; true when the
-    // Model changed. A failure is shown in a message box.
-    bool LoadModel(const std::string& name, const std::string& path);
+    // Replaces the Model with `path` or merges it in, with a progress report; true when the Model
+    // changed. A failure is shown in a message box.
+    bool LoadModel(bool replace, const std::string& path);
     // After a load: the tree, no selection, the material controls and the current material.
     void ShowLoadedModel();
     void Redraw();
