@@ -203,8 +203,10 @@ void ModelFileHandlers::LoadSceleton() {
         Redraw();
         skeletonDialogPath_ = *path;
         const bool everyFrame = controls_.IsChecked(id::kNoTerminationFrames);
+        LoadProgressReport progress(controls_, "Loading " + *path);
+        const LoadProgress report = progress.Callback();
         const Status status = state_.editor.Run(
-            "Load Sceleton", [&](Model&, Scene& s) { return LoadSkeleton(s, *path, everyFrame); });
+            "Load Sceleton", [&](Model&, Scene& s) { return LoadSkeleton(s, *path, everyFrame, report); });
         if (!status) Fail(*path, status);
     }
     Redraw();

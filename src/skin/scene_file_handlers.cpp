@@ -21,8 +21,10 @@ void SceneFileHandlers::Open() {
     if (path) {
         ui::WaitCursor wait(controls_);
         lastPath_ = *path;
+        LoadProgressReport progress(controls_, "Loading " + *path);
+        const LoadProgress report = progress.Callback();
         const Status status = state_.editor.Run(
-            "Open", [&](Model&, Scene& s) { return OpenSceneFile(s, *path, SceneFileKindOf(*path)); });
+            "Open", [&](Model&, Scene& s) { return OpenSceneFile(s, *path, SceneFileKindOf(*path), report); });
         if (!status) controls_.ShowMessage(FileErrorText(*path, status), "Modelsmith");
     }
     DrawFrame(state_, controls_);
