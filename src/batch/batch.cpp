@@ -42,8 +42,8 @@ void WarnTexturesNotLoaded(BatchContext& c, const std::string& owner, std::int32
     for (std::int32_t t = first; t < count; ++t) {
         auto [name, object] = texture(t);
         if (object) continue;
-        c.err << "modelsmith-batch: warning: texture '" << name << "' named by " << owner << " could not be loaded from "
-              << TextureFilePath(owner, name) << "\n";
+        c.err << "modelsmith-batch: warning: texture '" << name << "' named by " << owner
+              << " could not be loaded from " << TextureFilePath(owner, name) << "\n";
     }
 }
 

@@ -35,7 +35,8 @@ std::vector<ModelTreeItem> BuildModelTree(const Model& model) {
         stack.push_back({model.FrameFirstChild(f), depth + 1});
     }
     for (std::int32_t n = 0; n < nodes; ++n)
-        if (!attached[n]) items.push_back({0, TreeLabel(TreeKind::kMeshNode, model.MeshNodeName(n)), TreeKind::kMeshNode, n});
+        if (!attached[n])
+            items.push_back({0, TreeLabel(TreeKind::kMeshNode, model.MeshNodeName(n)), TreeKind::kMeshNode, n});
     return items;
 }
 

@@ -75,7 +75,6 @@ public:
             cutBefore_.push_back(total);
             total += end - begin;
         }
-        total_ = total;
     }
 
     // The place of original unit `x` once the cuts are made (a cut unit: the place of the next
@@ -107,14 +106,11 @@ public:
         pool.resize(out);
     }
 
-    bool empty() const { return runs_.empty(); }
-
 private:
     std::uint64_t size_;
     std::map<std::uint64_t, std::uint64_t> runs_;
     std::vector<std::uint64_t> begins_;
     std::vector<std::uint64_t> cutBefore_;
-    std::uint64_t total_ = 0;
 };
 
 // removedBelow[i]: how many records below index i are marked removed; one entry more than there
@@ -194,7 +190,8 @@ public:
     // Calls `hit` for every geometry whose position lies in [begin, end).
     template <typename Hit>
     void ForRange(std::uint64_t begin, std::uint64_t end, Hit hit) const {
-        auto it = std::lower_bound(sorted_.begin(), sorted_.end(), std::pair<std::uint64_t, std::int32_t>(begin, INT32_MIN));
+        const std::pair<std::uint64_t, std::int32_t> first(begin, INT32_MIN);
+        auto it = std::lower_bound(sorted_.begin(), sorted_.end(), first);
         for (; it != sorted_.end() && it->first < end; ++it) hit(it->second);
     }
 

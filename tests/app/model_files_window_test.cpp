@@ -177,7 +177,8 @@ TEST_F(ModelFilesWindow, ReplaceReadsAnUpperCaseXAsXAndFindsItsTexturesBesideIt)
     Click(1003, dir.Path("figure.X"));
     EXPECT_EQ(model.FrameCount(), 18);
     ASSERT_GT(model.TextureCount(), 0);
-    for (std::int32_t t = 0; t < model.TextureCount(); ++t) EXPECT_NE(model.Texture(t), nullptr) << model.TextureName(t);
+    for (std::int32_t t = 0; t < model.TextureCount(); ++t)
+        EXPECT_NE(model.Texture(t), nullptr) << model.TextureName(t);
     // A .x file does not become the target of Save.
     Click(1006);
     EXPECT_TRUE(prompts.fileRequests.back().save);
@@ -268,7 +269,8 @@ TEST_F(ModelFilesWindow, SkinAndSceneFilesSaveOpenAndClear) {
     EXPECT_EQ(r.filter, "Skin Files (*.skn)|*.skn|Scene Files (*.scn)|*.scn||");
     Click(1083, dir.Path("leg.SCN"));
     EXPECT_EQ(prompts.fileRequests.back().initialName, dir.Path("leg.skn"));
-    EXPECT_EQ(test::ReadFileBytes(dir.Path("leg.skn")).size(), test::ReadFileBytes(dir.Path("leg.SCN")).size() + 2 * 228);
+    EXPECT_EQ(test::ReadFileBytes(dir.Path("leg.skn")).size(),
+              test::ReadFileBytes(dir.Path("leg.SCN")).size() + 2 * 228);
 
     for (int i = 1093; i <= 1113; ++i) dialog.Enable(i, true);  // as a picked bone would
     state.bonePicked = true;

@@ -248,7 +248,9 @@ private:
             const GeometryRecord r = s.geometries[g];
             s.geometries.erase(s.geometries.begin() + g);
             const std::uint32_t bytes = r.stride * r.vertexCount;
-            const std::uint32_t indices = r.indexed && r.primitiveCount ? static_cast<std::uint32_t>(IndexCount(r.primitiveType, r.primitiveCount)) : 0;
+            const std::uint32_t indices =
+                r.indexed && r.primitiveCount ? static_cast<std::uint32_t>(IndexCount(r.primitiveType, r.primitiveCount))
+                                              : 0;
             Cut(s, s.vertexPool, r.vertexOffset, bytes, &GeometryRecord::vertexOffset);
             Cut(s, s.indexPool, r.firstIndex, indices, &GeometryRecord::firstIndex);
             for (DrawNode& n : s.drawNodes) {

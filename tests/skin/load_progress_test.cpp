@@ -16,12 +16,13 @@ TEST(LoadProgress, AStoppedSceneOrSkeletonLoadChangesNothing) {
     test::WriteFileBytes(dir.Path("m.gmf"), test::SmallModel().Bytes());
     Scene scene;
     std::uint64_t last = 0, size = 0;
-    ASSERT_TRUE(OpenSceneFile(scene, dir.Path("s.scn"), SceneFileKind::kScene, [&](std::uint64_t done, std::uint64_t total) {
+    const auto watch = [&](std::uint64_t done, std::uint64_t total) {
         EXPECT_GE(done, last);
         last = done;
         size = total;
         return true;
-    }));
+    };
+    ASSERT_TRUE(OpenSceneFile(scene, dir.Path("s.scn"), SceneFileKind::kScene, watch));
     EXPECT_EQ(size, test::ReadFileBytes(dir.Path("s.scn")).size());
     const std::size_t nodes = scene.drawNodes.size();
     const auto stop = [](std::uint64_t, std::uint64_t) { return false; };
