@@ -8,6 +8,7 @@
 
 #include "app/handler_groups.h"
 #include "app/main_dialog.h"
+#include "edit/control_enabling.h"
 #include "model/gmf_builder.h"
 #include "platform/ui/viewport_widget.h"
 #include "skin/scene_file_builder.h"
@@ -140,6 +141,19 @@ TEST_F(ModelFilesWindow, SelectingAnItemFindsItsRecordEvenWhenTheLabelCutsTheNam
     EXPECT_EQ(state.selection.kind, 1);
     EXPECT_EQ(meshInfoShown, 1);
     EXPECT_EQ(presents(), before + 2);
+}
+
+TEST_F(ModelFilesWindow, TheBlendArrowsComeOnOnlyWithBlendIndexed) {
+    EnableMeshControls(dialog, true);
+    EXPECT_TRUE(dialog.IsEnabled(1013) && dialog.IsEnabled(1038) && dialog.IsEnabled(1024));
+    EXPECT_FALSE(dialog.IsEnabled(1025) || dialog.IsEnabled(1026));
+    dialog.SetCheck(1023, true);
+    EnableMeshControls(dialog, true);
+    EXPECT_TRUE(dialog.IsEnabled(1025) && dialog.IsEnabled(1026));
+    EnableMeshControls(dialog, false);
+    EXPECT_TRUE(NoneEnabled(1013, 1038));
+    EnableMaterialControls(dialog, true);
+    EXPECT_TRUE(AllEnabled(1039, 1056));
 }
 
 TEST_F(ModelFilesWindow, ReplaceKeepsTheModelOnCancelAndOnARejectedFile) {
