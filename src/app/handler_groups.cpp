@@ -4,13 +4,13 @@
 #include "skin/skeleton_handlers.h"
 #include "tools/material_tools_group.h"
 #include "tools/mesh_tools_group.h"
+#include "model/model_file_handlers.h"
+#include "skin/scene_file_handlers.h"
 
 namespace ms::app {
 
 HandlerGroups::HandlerGroups(MainDialog& dialog) {
     // Each group: make it with the shared state and the window's controls, then route it.
-    // groups_.push_back(std::make_unique<SomeHandlers>(dialog.state(), dialog));
-    // dialog.RouteGroup(HandlerGroup::kSome, groups_.back().get());
     EditorState& state = dialog.state();
     groups_.push_back(std::make_unique<BoneButtons>(state, dialog));
     dialog.RouteGroup(HandlerGroup::kBones, groups_.back().get());
@@ -37,6 +37,12 @@ HandlerGroups::HandlerGroups(MainDialog& dialog) {
     // The tolerance "Set" sits among the merge settings; routed after that group so it serves 1010.
     groups_.push_back(std::make_unique<ToleranceHandler>(state, dialog));
     dialog.Route({1010}, groups_.back().get());
+    auto add = [&](int group, std::unique_ptr<CommandHandler> handler) {
+        dialog.RouteGroup(group, handler.get());
+        groups_.push_back(std::move(handler));
+    };
+    add(HandlerGroup::kModelFiles, std::make_unique<ModelFileHandlers>(state, dialog));
+    add(HandlerGroup::kSceneFiles, std::make_unique<SceneFileHandlers>(state, dialog));
 }
 
 HandlerGroups::~HandlerGroups() = default;

@@ -10,9 +10,11 @@
 #include "batch/batch_viewport.h"
 #include "model/model_files.h"
 #include "model/model_json.h"
+#include "model/model_tree.h"
 #include "render/scene_json.h"
 #include "skin/bones.h"
 #include "skin/camera.h"
+#include "skin/clear_bone_meshes.h"
 #include "skin/scene_file.h"
 #include "skin/skeleton_loader.h"
 
@@ -33,18 +35,43 @@ Status WriteText(BatchContext& c, Args args, const std::string& text) {
     return file.Commit();
 }
 
-Status Replace(BatchContext& c, Args args) {
-    c.model.Clear();
-    c.model.Reset();
-    return LoadModelFile(c.model, args[0]);
+// Names on standard error every texture of `names` from `first` on whose image could not be
+// loaded, with the file that was looked for.
+template <typename Texture>
+void WarnTexturesNotLoaded(BatchContext& c, const std::string& owner, std::int32_t first, std::int32_t count,
+                           Texture texture) {
+    for (std::int32_t t = first; t < count; ++t) {
+        auto [name, object] = texture(t);
+        if (object) continue;
+        c.err << "modelsmith-batch: warning: texture '" << name << "' named by " << owner
+              << " could not be loaded from " << TextureFilePath(owner, name) << "\n";
+    }
 }
 
-Status Merge(BatchContext& c, Args args) { return LoadModelFile(c.model, args[0]); }
+void WarnModelTextures(BatchContext& c, const std::string& path, std::int32_t first) {
+    WarnTexturesNotLoaded(c, path, first, c.model.TextureCount(), [&](std::int32_t t) {
+        return std::pair<std::string, bool>(c.model.TextureName(t), c.model.Texture(t) != nullptr);
+    });
+}
+
+Status Replace(BatchContext& c, Args args) {
+    Status s = c.editor.Run("Replace", [&](Model& m, Scene&) { return ReplaceModel(m, args[0]); });
+    if (s) WarnModelTextures(c, args[0], 0);
+    return s;
+}
+
+Status Merge(BatchContext& c, Args args) {
+    const std::int32_t first = c.model.TextureCount();
+    Status s = c.editor.Run("Merge", [&](Model& m, Scene&) { return LoadModelFile(m, args[0]); });
+    if (s) WarnModelTextures(c, args[0], first);
+    return s;
+}
 
 Status ClearModel(BatchContext& c, Args) {
-    c.model.Clear();
-    c.model.Reset();
-    return Status::Ok();
+    return c.editor.Run("Clear", [](Model& m, Scene&) {
+        ms::ClearModel(m);
+        return Status::Ok();
+    });
 }
 
 Status Save(BatchContext& c, Args args) { return c.model.SaveGmf(args[0]); }
@@ -63,27 +90,6 @@ std::string Indent(std::size_t depth) {
     return std::string(2 * kDeepestIndent, ' ') + "<level " + std::to_string(depth) + "> ";
 }
 
-// Prints the frames depth first (a frame, its mesh nodes, its children, then its next sibling)
-// with an explicit stack, so a deep tree cannot exhaust the call stack; each frame once.
-void PrintFrameTree(const Model& m, std::vector<bool>& shown, std::ostream& out) {
-    std::vector<bool> seen(m.FrameCount(), false);
-    std::vector<std::pair<std::int32_t, std::size_t>> stack{{0, 0}};  // (frame, depth)
-    while (!stack.empty()) {
-        const auto [f, depth] = stack.back();
-        stack.pop_back();
-        if (f < 0 || f >= m.FrameCount() || seen[f]) continue;
-        seen[f] = true;
-        out << Indent(depth) << "F : " << m.FrameName(f) << "\n";
-        std::int32_t first = m.FrameFirstMeshNode(f);
-        for (std::int32_t n = first; first >= 0 && n < first + m.FrameMeshNodeCount(f); ++n) {
-            out << Indent(depth + 1) << "M : " << m.MeshNodeName(n) << "\n";
-            if (n < static_cast<std::int32_t>(shown.size())) shown[n] = true;
-        }
-        stack.push_back({m.FrameNextSibling(f), depth});
-        stack.push_back({m.FrameFirstChild(f), depth + 1});
-    }
-}
-
 Status Info(BatchContext& c, Args args) {
     Model m;
     if (Status s = LoadModelFile(m, args[0]); !s) return s;
@@ -100,10 +106,11 @@ Status Info(BatchContext& c, Args args) {
          << "  textures: " << m.TextureCount() << "\n"
          << "  geometries: " << m.GeometryCount() << " (" << vertices << " vertices, " << primitives
          << " primitives)\n";
-    std::vector<bool> shown(m.MeshNodeCount(), false);
-    PrintFrameTree(m, shown, text);
-    for (std::int32_t n = 0; n < m.MeshNodeCount(); ++n)
-        if (!shown[n]) text << "M : " << m.MeshNodeName(n) << "\n";
+    // The tree as the window shows it, with whole names.
+    for (const ModelTreeItem& item : BuildModelTree(m)) {
+        const char* name = item.kind == TreeKind::kFrame ? m.FrameName(item.index) : m.MeshNodeName(item.index);
+        text << Indent(static_cast<std::size_t>(item.depth)) << item.label.substr(0, 4) << name << "\n";
+    }
     c.out << text.str();
     return Status::Ok();
 }
@@ -114,17 +121,40 @@ Status LoadSkeletonAction(BatchContext& c, Args args) {
         if (args[1] != "all-frames") return Status::Error("unknown option '" + args[1] + "' (expected all-frames)");
         everyFrame = true;
     }
-    return LoadSkeleton(c.scene, args[0], everyFrame);
+    return c.editor.Run("Load Sceleton", [&](Model&, Scene& s) { return LoadSkeleton(s, args[0], everyFrame); });
 }
 
-Status OpenScene(BatchContext& c, Args args) { return OpenSceneFile(c.scene, args[0], SceneFileKindOf(args[0])); }
+Status OpenScene(BatchContext& c, Args args) {
+    const auto first = static_cast<std::int32_t>(c.scene.textureNames.size());
+    Status s = c.editor.Run("Open", [&](Model&, Scene& scene) {
+        return OpenSceneFile(scene, args[0], SceneFileKindOf(args[0]));
+    });
+    if (s)
+        WarnTexturesNotLoaded(c, args[0], first, static_cast<std::int32_t>(c.scene.textureNames.size()),
+                              [&](std::int32_t t) {
+                                  const bool loaded = static_cast<std::size_t>(t) < c.scene.textures.size() &&
+                                                      c.scene.textures[t] != nullptr;
+                                  return std::pair<std::string, bool>(c.scene.textureNames[t], loaded);
+                              });
+    return s;
+}
 
 Status SaveScene(BatchContext& c, Args args) { return SaveSceneFile(c.scene, args[0], SceneFileKindOf(args[0])); }
 
 Status ClearScene(BatchContext& c, Args) {
-    c.scene.Clear();
-    return Status::Ok();
+    return c.editor.Run("Clear", [](Model&, Scene& s) {
+        s.Clear();
+        return Status::Ok();
+    });
 }
+
+// The picked bone's chain, or every bone's when none is picked.
+Status ClearChains(BatchContext& c, BoneChain chain, const char* name) {
+    return c.editor.Run(name, [&](Model&, Scene& s) { return ClearBoneMeshes(s, chain, s.pickedBone); });
+}
+
+Status ClearMeshes(BatchContext& c, Args) { return ClearChains(c, BoneChain::kMeshes, "Clear Meshes"); }
+Status ClearShadow(BatchContext& c, Args) { return ClearChains(c, BoneChain::kShadow, "Clear Shadow"); }
 
 // INDEX is a bone of the Scene, or -1 for none.
 Status PickBone(BatchContext& c, Args args) {
@@ -152,6 +182,8 @@ const BatchAction kModelActions[] = {
     {"open-scene", 1, 1, "PATH", OpenScene},
     {"save-scene", 1, 1, "PATH", SaveScene},
     {"clear-scene", 0, 0, "", ClearScene},
+    {"clear-meshes", 0, 0, "", ClearMeshes},
+    {"clear-shadow", 0, 0, "", ClearShadow},
     {"pick-bone", 1, 1, "INDEX", PickBone},
     {"dump-scene", 0, 1, "[PATH]", DumpScene},
 };

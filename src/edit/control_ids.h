@@ -3,10 +3,18 @@
 namespace ms::id {
 
 constexpr int kTree = 1002;
+constexpr int kReplace = 1003;
+constexpr int kMerge = 1004;
+constexpr int kClearModel = 1005;
+constexpr int kSaveModel = 1006;
+constexpr int kSaveModelAs = 1007;
 constexpr int kToleranceEdit = 1009;
 constexpr int kDisplay = 1011;
 constexpr int kMeshInfoFirst = 1013;
 constexpr int kMeshInfoLast = 1038;
+constexpr int kBlendIndexed = 1023;
+constexpr int kBlendPrevious = 1025;
+constexpr int kBlendNext = 1026;
 constexpr int kHex = 1034;
 constexpr int kMaterialToolsFirst = 1039;
 constexpr int kMaterialToolsLast = 1056;
@@ -23,9 +31,16 @@ constexpr int kBonesOnTop = 1078;
 constexpr int kDrawMeshes = 1079;
 constexpr int kDrawEnvelope = 1080;
 constexpr int kNoCulling = 1081;
+constexpr int kOpenScene = 1082;
+constexpr int kSaveScene = 1083;
+constexpr int kClearScene = 1084;
+constexpr int kLoadSceleton = 1085;
 constexpr int kSelect = 1086;
 constexpr int kTranslate = 1087;
 constexpr int kRotate = 1088;
+constexpr int kClearMeshes = 1089;
+constexpr int kClearShadow = 1090;
+constexpr int kNoTerminationFrames = 1092;
 constexpr int kEnvelopeFirst = 1093;
 constexpr int kEnvelopeCopy = 1093;
 constexpr int kEnvelopePaste = 1094;

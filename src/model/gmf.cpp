@@ -199,7 +199,7 @@ void MergeInto(ModelRecords& records, std::vector<FrameRecord>&& frames, std::ve
 
 }  // namespace
 
-Status Model::LoadGmf(const std::string& path) {
+Status Model::LoadGmf(const std::string& path, const LoadProgress& progress) {
     FileReader in;
     if (Status s = in.Open(path); !s) return s;
     auto fail = [&](const Status& s) {
@@ -243,6 +243,7 @@ Status Model::LoadGmf(const std::string& path) {
             return fail(Status::Error("the file ends before geometry " + std::to_string(g) + At(in.offset())));
         geometries.emplace_back();
         if (Status s = ReadGeometry(in, g, geometries.back()); !s) return fail(s);
+        if (progress && !progress(in.offset(), in.size())) return fail(Status::Error("the load was cancelled"));
     }
 
     // The counts describe the whole file: bytes beyond them mean the header does not hold (a
@@ -254,7 +255,7 @@ Status Model::LoadGmf(const std::string& path) {
     ModelRecords merged = records_;
     MergeInto(merged, std::move(frames), std::move(nodes), std::move(materials), std::move(textureNames),
               GeometryCount());
-    CommitLoad(std::move(merged), std::move(geometries));
+    CommitLoad(std::move(merged), std::move(geometries), path);
     return Status::Ok();
 }
 

@@ -1,6 +1,7 @@
 #include "model/model.h"
 
 #include <cstring>
+#include <filesystem>
 
 #include "platform/d3dx/d3dx8tex.h"
 
@@ -51,7 +52,21 @@ void CopyName(char* field, std::size_t size, const char* text) {
 std::int32_t ModelRecords::FindFrame(const char* name) const { return FindName(frames, name); }
 std::int32_t ModelRecords::FindMeshNode(const char* name) const { return FindName(meshNodes, name); }
 
+std::string TextureFilePath(const std::string& ownerPath, const std::string& name) {
+    const std::filesystem::path file(name);
+    if (name.empty() || file.is_absolute()) return name;
+    const std::filesystem::path folder = std::filesystem::path(ownerPath).parent_path();
+    return folder.empty() ? name : (folder / file).string();
+}
+
 Model::Model() { Reset(); }
+
+void Model::Swap(Model& other) {
+    std::swap(records_, other.records_);
+    std::swap(geometries_, other.geometries_);
+    std::swap(textures_, other.textures_);
+    std::swap(TemplateTable, other.TemplateTable);
+}
 
 Model::~Model() { Clear(); }
 
@@ -138,20 +153,20 @@ std::int32_t Model::AddTexture(const char* fileName) {
     return TextureCount() - 1;
 }
 
-TexturePtr Model::CreateTexture(const char* fileName) const {
+TexturePtr Model::CreateTexture(const std::string& fileName) const {
     IDirect3DTexture8* texture = nullptr;
-    if (FAILED(D3DXCreateTextureFromFileA(device_, fileName, &texture))) return nullptr;
+    if (FAILED(D3DXCreateTextureFromFileA(device_, fileName.c_str(), &texture))) return nullptr;
     return TexturePtr(texture);
 }
 
-void Model::CommitLoad(ModelRecords&& records, std::vector<MeshGeometry>&& newGeometries) {
+void Model::CommitLoad(ModelRecords&& records, std::vector<MeshGeometry>&& newGeometries, const std::string& path) {
     std::size_t oldTextures = textures_.size();
     records_ = std::move(records);
     geometries_.reserve(geometries_.size() + newGeometries.size());
     for (auto& g : newGeometries) geometries_.push_back(std::move(g));
     textures_.resize(records_.textureNames.size());
     for (std::size_t t = oldTextures; t < textures_.size(); ++t)
-        textures_[t] = CreateTexture(records_.textureNames[t].name);
+        textures_[t] = CreateTexture(TextureFilePath(path, records_.textureNames[t].name));
 }
 
 }  // namespace ms

@@ -3,6 +3,7 @@
 // another by index (-1 for none): frames, mesh nodes, geometries, materials and textures (a name
 // and a texture object each). The records have the byte layout of GMF files.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,14 @@ struct ModelRecords {
     std::int32_t FindMeshNode(const char* name) const;
 };
 
+// How far a load has come: the bytes of the file read so far and its size. Returning false
+// stops the load, which then fails and changes nothing. Called often: keep it cheap.
+using LoadProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
+// The file a texture name of the model or scene file `ownerPath` refers to: a relative name is
+// taken relative to the folder of that file, so that textures are found from any working folder.
+std::string TextureFilePath(const std::string& ownerPath, const std::string& name);
+
 class Model {
 public:
     Model();
@@ -95,12 +104,16 @@ public:
     // Releases every texture object and frees every array.
     void Clear();
     void SetDevice(IDirect3DDevice8* device) { device_ = device; }
+    // Exchanges everything the models hold (records, geometries, texture objects, template table)
+    // but their devices and material tolerances.
+    void Swap(Model& other);
     IDirect3DDevice8* device() const { return device_; }
 
     // Appends the contents of a file. A file that cannot be opened or fails a check changes
-    // nothing; the error says what is wrong and where.
-    Status LoadX(const std::string& path);
-    Status LoadGmf(const std::string& path);
+    // nothing; the error says what is wrong and where. Texture names are looked up relative to
+    // the file's folder; a texture that cannot be loaded keeps its name with a null object.
+    Status LoadX(const std::string& path, const LoadProgress& progress = {});
+    Status LoadGmf(const std::string& path, const LoadProgress& progress = {});
     // Writes the whole model; on failure the file at `path` is left as it was.
     Status SaveGmf(const std::string& path) const;
 
@@ -151,9 +164,10 @@ private:
     template <typename T>
     static std::int32_t Count(const std::vector<T>& v) { return static_cast<std::int32_t>(v.size()); }
     // Takes the records a loader built (the old ones extended) and appends the new geometries;
-    // creates the texture objects of the names beyond the old texture count.
-    void CommitLoad(ModelRecords&& records, std::vector<MeshGeometry>&& newGeometries);
-    TexturePtr CreateTexture(const char* fileName) const;
+    // creates the texture objects of the names beyond the old texture count, relative to the
+    // folder of `path`.
+    void CommitLoad(ModelRecords&& records, std::vector<MeshGeometry>&& newGeometries, const std::string& path);
+    TexturePtr CreateTexture(const std::string& fileName) const;
 
     ModelRecords records_;
     std::vector<MeshGeometry> geometries_;

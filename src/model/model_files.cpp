@@ -14,8 +14,22 @@ bool IsXExtension(const std::string& path) {
     return ext == "x" || ext == "X";
 }
 
-Status LoadModelFile(Model& model, const std::string& path) {
-    return IsXExtension(path) ? model.LoadX(path) : model.LoadGmf(path);
+Status LoadModelFile(Model& model, const std::string& path, const LoadProgress& progress) {
+    return IsXExtension(path) ? model.LoadX(path, progress) : model.LoadGmf(path, progress);
+}
+
+Status ReplaceModel(Model& model, const std::string& path, const LoadProgress& progress) {
+    Model fresh;
+    fresh.SetDevice(model.device());
+    fresh.SetMaterialTolerance(model.MaterialTolerance());
+    if (Status s = LoadModelFile(fresh, path, progress); !s) return s;
+    model.Swap(fresh);  // the old contents leave with `fresh`
+    return Status::Ok();
+}
+
+void ClearModel(Model& model) {
+    model.Clear();
+    model.Reset();
 }
 
 }  // namespace ms

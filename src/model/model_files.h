@@ -1,5 +1,6 @@
 #pragma once
-// Choosing the reader of a model file by its name.
+// The model file commands on the Model: choosing the reader of a file by its name, Replace, Merge
+// and Clear.
 #include <string>
 
 #include "base/status.h"
@@ -14,7 +15,16 @@ std::string FileExtension(const std::string& path);
 // Replace and Merge read a file whose extension is exactly "x" or "X" as `.x`, any other as GMF.
 bool IsXExtension(const std::string& path);
 
-// Appends a model file to `model` with the reader its extension selects.
-Status LoadModelFile(Model& model, const std::string& path);
+// Appends a model file to `model` with the reader its extension selects (Merge). A file that
+// fails changes nothing.
+Status LoadModelFile(Model& model, const std::string& path, const LoadProgress& progress = {});
+
+// Replace: reads the file into a fresh Model with `model`'s device and tolerance and, only once
+// the whole file was read, exchanges it for what `model` held. A file that fails (or a load that
+// was stopped) leaves `model` as it was.
+Status ReplaceModel(Model& model, const std::string& path, const LoadProgress& progress = {});
+
+// Clear: empties the Model and refills its template table.
+void ClearModel(Model& model);
 
 }  // namespace ms

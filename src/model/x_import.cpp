@@ -114,8 +114,10 @@ struct MeshData {
 class XImport {
 public:
     XImport(XReader& in, ModelRecords& records, std::vector<MeshGeometry>& geometries, std::int32_t geometryBase,
-            float tolerance)
+            float tolerance, const LoadProgress& progress)
         : in_(in),
+          progress_(progress),
+          fileSize_(in.RemainingBound()),
           records_(records),
           geometries_(geometries),
           geometryBase_(geometryBase),
@@ -151,6 +153,9 @@ private:
     bool ok() const { return status_.ok(); }
 
     XReader& in_;
+    const LoadProgress& progress_;
+    const std::uint64_t fileSize_;
+    std::uint32_t numbersRead_ = 0;  // list numbers since the last progress report
     ModelRecords& records_;
     std::vector<MeshGeometry>& geometries_;
     const std::int32_t geometryBase_;
@@ -258,6 +263,14 @@ bool XImport::ReadCount(const char* what, int numbersPerItem, std::int64_t& coun
 }
 
 bool XImport::ReadListNumber(const char* what) {
+    if (progress_ && ++numbersRead_ == 1u << 16) {  // the lists are where large files spend their time
+        numbersRead_ = 0;
+        if (!progress_(fileSize_ - in_.RemainingBound(), fileSize_)) {
+            if (ok()) status_ = Status::Error("the load was cancelled");
+            in_.Stop();
+            return false;
+        }
+    }
     if (in_.ReadNumber()) return true;
     Fail(std::string("the file ends inside the ") + what);
     return false;
@@ -566,16 +579,16 @@ bool XImport::BuildSubset(const MeshData& mesh, std::size_t subset, std::vector<
 
 }  // namespace
 
-Status Model::LoadX(const std::string& path) {
+Status Model::LoadX(const std::string& path, const LoadProgress& progress) {
     XReader in;
     if (Status s = in.Open(path); !s) return s;
     if (Status s = in.ReadHeader(); !s) return Status::Error(path + ": " + s.message());
     in.SetTemplates(TemplateTable);
     ModelRecords staged = records_;
     std::vector<MeshGeometry> geometries;
-    XImport import(in, staged, geometries, GeometryCount(), MaterialTolerance());
+    XImport import(in, staged, geometries, GeometryCount(), MaterialTolerance(), progress);
     if (Status s = import.Run(); !s) return Status::Error(path + ": " + s.message());
-    CommitLoad(std::move(staged), std::move(geometries));
+    CommitLoad(std::move(staged), std::move(geometries), path);
     return Status::Ok();
 }
 

@@ -109,7 +109,8 @@ struct Bases {
 
 class SceneFileReader {
 public:
-    SceneFileReader(const Scene& scene, FileReader& in) : in_(in), bases_(scene) {
+    SceneFileReader(const Scene& scene, FileReader& in, const LoadProgress& progress)
+        : in_(in), progress_(progress), bases_(scene) {
         for (std::size_t i = 0; i < scene.textureNames.size(); ++i) textureIndex_.emplace(scene.textureNames[i], i);
         for (const EntryPoint& e : scene.entryPoints) entryNames_.insert(e.name);
     }
@@ -134,6 +135,7 @@ private:
                        std::vector<std::uint64_t>* offsets = nullptr);
 
     FileReader& in_;
+    const LoadProgress& progress_;
     Bases bases_;
     std::unordered_map<std::string, std::size_t> textureIndex_;  // names before the file
     std::unordered_set<std::string> entryNames_;                 // entry-point names before the file
@@ -156,6 +158,7 @@ Status SceneFileReader::ReadChunks() {
         }
         // The chunks that hold arrays carry their own counts; their size field is not consulted.
         if (Status s = ReadChunk(type, "chunk " + Num(type) + " (" + kChunkNames[type] + ")" + At(at)); !s) return s;
+        if (progress_ && !progress_(in_.offset(), in_.size())) return Status::Error("the load was cancelled");
     }
     return Status::Ok();
 }
@@ -507,7 +510,8 @@ std::int32_t Rebased(std::int32_t index, std::size_t base) {
     return index == -1 ? -1 : index + static_cast<std::int32_t>(base);
 }
 
-void Commit(Scene& scene, FileData&& d, const Bases& b) {
+// Texture names are looked up relative to the folder of the file at `path`.
+void Commit(Scene& scene, FileData&& d, const Bases& b, const std::string& path) {
     for (GeometryRecord& g : d.geometries) {
         g.vertexOffset += static_cast<std::uint32_t>(b.vertices);
         g.firstIndex += static_cast<std::uint32_t>(b.indices);
@@ -539,7 +543,8 @@ void Commit(Scene& scene, FileData&& d, const Bases& b) {
     }
     for (const std::string& name : d.names) {
         IDirect3DTexture8* texture = nullptr;
-        if (FAILED(D3DXCreateTextureFromFileA(scene.device, name.c_str(), &texture))) texture = nullptr;
+        const std::string file = TextureFilePath(path, name);
+        if (FAILED(D3DXCreateTextureFromFileA(scene.device, file.c_str(), &texture))) texture = nullptr;
         scene.textures.emplace_back(texture);
     }
     Append(scene.vertexPool, std::move(d.vertices));
@@ -630,7 +635,7 @@ Status SaveSceneFile(const Scene& scene, const std::string& path, SceneFileKind 
     return out.Commit();
 }
 
-Status OpenSceneFile(Scene& scene, const std::string& path, SceneFileKind kind) {
+Status OpenSceneFile(Scene& scene, const std::string& path, SceneFileKind kind, const LoadProgress& progress) {
     FileReader in;
     if (Status s = in.Open(path); !s) return s;
     auto fail = [&](const Status& s) {
@@ -644,7 +649,7 @@ Status OpenSceneFile(Scene& scene, const std::string& path, SceneFileKind kind) 
         return fail(Status::Error("not a skin or scene file: the first 17 bytes are not KORVENSTAHL_SCENE"));
     if (!in.ReadF32(version)) return fail(Status::Error("the file ends inside the version" + At(in.offset())));
 
-    SceneFileReader reader(scene, in);
+    SceneFileReader reader(scene, in, progress);
     if (Status s = reader.ReadChunks(); !s) return fail(s);
     if (kind == SceneFileKind::kSkin)
         if (Status s = reader.ReadBoneStates(); !s) return fail(s);
@@ -656,7 +661,7 @@ Status OpenSceneFile(Scene& scene, const std::string& path, SceneFileKind kind) 
 
     const auto first = static_cast<std::int32_t>(bases.bones);
     std::vector<BoneState> states = std::move(data.states);
-    Commit(scene, std::move(data), bases);
+    Commit(scene, std::move(data), bases, path);
     if (kind == SceneFileKind::kSkin)
         FinishSkin(scene, std::move(states), first);
     else

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/status.h"
+#include "model/model.h"
 #include "render/scene.h"
 
 namespace ms {
@@ -28,7 +29,8 @@ Status SaveSceneFile(const Scene& scene, const std::string& path, SceneFileKind 
 
 // Appends the file to the Scene, then brings the new bones up to date: a skin file's bones keep
 // the stored lengths, envelopes and pose angles; a scene file's bones are set up afresh, reset and
-// given default envelopes.
-Status OpenSceneFile(Scene& scene, const std::string& path, SceneFileKind kind);
+// given default envelopes. Texture names are looked up relative to the file's folder. `progress`
+// hears after each chunk; stopping it fails the open with the Scene unchanged.
+Status OpenSceneFile(Scene& scene, const std::string& path, SceneFileKind kind, const LoadProgress& progress = {});
 
 }  // namespace ms

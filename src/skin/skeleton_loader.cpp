@@ -33,10 +33,10 @@ void AddFrameBones(Scene& scene, const Model& model, std::int32_t first, bool ev
 
 }  // namespace
 
-Status LoadSkeleton(Scene& scene, const std::string& path, bool everyFrame) {
+Status LoadSkeleton(Scene& scene, const std::string& path, bool everyFrame, const LoadProgress& progress) {
     Model model;
     model.SetDevice(scene.device);
-    if (Status s = EndsWithX(path) ? model.LoadX(path) : model.LoadGmf(path); !s) return s;
+    if (Status s = EndsWithX(path) ? model.LoadX(path, progress) : model.LoadGmf(path, progress); !s) return s;
 
     const std::int32_t first = scene.BoneCount();
     if (model.FrameCount() > 0) {

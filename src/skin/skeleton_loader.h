@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/status.h"
+#include "model/model.h"
 #include "render/scene.h"
 
 namespace ms {
@@ -13,6 +14,7 @@ namespace ms {
 // "Scene_Root" gives no bone: its children become the top bones. The new bones are set up with
 // length 0.5 where they have no children, posed, reset, given default envelopes and projected.
 // A file that cannot be read changes nothing and yields its error.
-Status LoadSkeleton(Scene& scene, const std::string& path, bool everyFrame);
+// `progress` hears how the file's load goes, as for Model loads.
+Status LoadSkeleton(Scene& scene, const std::string& path, bool everyFrame, const LoadProgress& progress = {});
 
 }  // namespace ms

@@ -100,6 +100,63 @@ TEST_F(BatchTest, FailureStopsAndNamesActionFileAndReason) {
     EXPECT_EQ(Json::parse(r.out)["frames"].size(), 3u);  // the failed merge changed nothing
 }
 
+TEST_F(BatchTest, ARejectedReplaceKeepsTheModel) {
+    std::vector<std::uint8_t> broken = test::SmallModel().Bytes();
+    broken.resize(broken.size() - 3);
+    test::WriteFileBytes(dir.Path("broken.gmf"), broken);
+    Outcome r = Batch({"--keep-going", "replace", model, "replace", dir.Path("broken.gmf"), "dump-model"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("broken.gmf"), std::string::npos);
+    EXPECT_EQ(Json::parse(r.out)["frames"].size(), 3u);
+}
+
+TEST_F(BatchTest, TexturesAreFoundBesideTheirFileAndMissingOnesNamed) {
+    // The tool runs in the build folder; the model and its texture lie elsewhere.
+    Outcome r = Batch({"replace", model, "dump-model"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: texture 'skin.bmp' named by " + model), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(dir.Path("skin.bmp")), std::string::npos) << r.err;
+    std::filesystem::copy_file(std::string(std::getenv("MS_TEST_DATA")) + "/../../samples/cloth.bmp",
+                               dir.Path("skin.bmp"));
+    r = Batch({"replace", model, "merge", model, "dump-model"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Json::parse(r.out)["textures"][1]["loaded"], true);
+
+    test::SmallScene parts;
+    parts.names = {"skin.bmp", "gone.bmp"};
+    test::WriteFileBytes(dir.Path("s.scn"), parts.File().bytes);
+    r = Batch({"open-scene", dir.Path("s.scn"), "dump-scene"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json::parse(r.out)["textures"][0]["loaded"], true);
+    EXPECT_EQ(r.err.find("skin.bmp"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("texture 'gone.bmp' named by " + dir.Path("s.scn")), std::string::npos) << r.err;
+}
+
+TEST_F(BatchTest, ClearMeshesAndClearShadowTakeThePickedBonesChainOrEveryBones) {
+    test::SmallScene parts;
+    parts.nodes.push_back({-1, -1, 0, 0, -1, 50.0f});
+    parts.bones[1].firstShadowNode = 1;
+    test::WriteFileBytes(dir.Path("s.scn"), parts.File().bytes);
+    // Bone 0's shadow chain is empty: nothing changes.
+    Outcome r = Batch({"open-scene", dir.Path("s.scn"), "pick-bone", "0", "clear-shadow", "dump-scene"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json::parse(r.out)["drawNodes"].size(), 2u);
+    r = Batch({"open-scene", dir.Path("s.scn"), "clear-shadow", "dump-scene"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Json dump = Json::parse(r.out);
+    EXPECT_EQ(dump["drawNodes"].size(), 1u);
+    EXPECT_EQ(dump["bones"][1]["firstShadowNode"], -1);
+    EXPECT_EQ(dump["bones"][0]["firstMeshNode"], 0);
+    EXPECT_EQ(dump["geometries"].size(), 1u);
+    r = Batch({"open-scene", dir.Path("s.scn"), "clear-shadow", "clear-meshes", "dump-scene"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    dump = Json::parse(r.out);
+    for (const char* empty : {"drawNodes", "geometries", "materials", "textures", "entryPoints"})
+        EXPECT_TRUE(dump[empty].empty()) << empty;
+    EXPECT_EQ(dump["bones"].size(), 2u);
+}
+
 TEST_F(BatchTest, UsageErrors) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{}, {"frobnicate"}, {"replace"}, {"save"}, {"clear", "extra"}, {"--trace"}}) {

@@ -21,6 +21,11 @@ struct ScreenPoint {
 
 using TreeItem = void*;  // null: the root
 
+struct TreeItemData {
+    std::int32_t kind = 0;
+    std::int32_t index = -1;
+};
+
 // The progress of work that may take long. The window shows it in a progress dialog once the
 // work has run for about half a second, and keeps itself painted while the work runs.
 class Progress {
@@ -44,10 +49,20 @@ public:
     virtual void SetIconResource(int id, int icon) = 0;
     virtual ScreenRect ControlScreenRect(int id) const = 0;
 
-    // The tree control: items carry only their label.
+    // The tree control. Items show a label and may carry data: the kind and index of the record
+    // they stand for, so that a selection does not depend on what the label shows.
     virtual void TreeClear(int id) = 0;
     virtual TreeItem TreeAppend(int id, TreeItem parent, const std::string& label) = 0;
     virtual std::string TreeSelectedLabel(int id) const = 0;
+    virtual TreeItem TreeAppendItem(int id, TreeItem parent, const std::string& label, const TreeItemData& data) {
+        (void)data;
+        return TreeAppend(id, parent, label);
+    }
+    // The data of the selected item: nothing when no item is selected or it carries none.
+    virtual std::optional<TreeItemData> TreeSelectedData(int id) const {
+        (void)id;
+        return std::nullopt;
+    }
 
     virtual std::optional<std::string> AskFile(const FileRequest& request) = 0;
     virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;

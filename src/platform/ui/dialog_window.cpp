@@ -1,5 +1,7 @@
 #include "platform/ui/dialog_window.h"
 
+#include <vector>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
@@ -237,8 +239,42 @@ ScreenRect DialogWindow::ControlScreenRect(int id) const {
     return {topLeft.x(), topLeft.y(), topLeft.x() + w->width(), topLeft.y() + w->height()};
 }
 
+DialogWindow::~DialogWindow() {
+    // The owner and its handlers are gone: emptying the trees reports to nobody.
+    onCommand = nullptr;
+    for (const auto& [id, widget] : controls_)
+        if (qobject_cast<QTreeWidget*>(widget)) {
+            widget->blockSignals(true);
+            TreeClear(id);
+        }
+}
+
+namespace {
+
+constexpr int kKindRole = Qt::UserRole;
+constexpr int kIndexRole = Qt::UserRole + 1;
+
+}  // namespace
+
 void DialogWindow::TreeClear(int id) {
-    if (QTreeWidget* tree = Tree(id)) tree->clear();
+    QTreeWidget* tree = Tree(id);
+    if (!tree) return;
+    // Items delete their children recursively, and detaching a subtree walks all of it: a chain
+    // thousands of levels deep would exhaust the stack or take quadratic time. So the items leave
+    // the view in one walk and are then deleted leaves first, each the last child of its parent.
+    const QList<QTreeWidgetItem*> tops = tree->invisibleRootItem()->takeChildren();
+    std::vector<QTreeWidgetItem*> order;  // parents before children, siblings in order
+    std::vector<QTreeWidgetItem*> stack(tops.rbegin(), tops.rend());
+    while (!stack.empty()) {
+        QTreeWidgetItem* item = stack.back();
+        stack.pop_back();
+        order.push_back(item);
+        for (int i = item->childCount() - 1; i >= 0; --i) stack.push_back(item->child(i));
+    }
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        if (QTreeWidgetItem* parent = (*it)->parent()) parent->takeChild(parent->childCount() - 1);
+        delete *it;
+    }
 }
 
 TreeItem DialogWindow::TreeAppend(int id, TreeItem parent, const std::string& label) {
@@ -248,6 +284,22 @@ TreeItem DialogWindow::TreeAppend(int id, TreeItem parent, const std::string& la
     auto* item = parent ? new QTreeWidgetItem(static_cast<QTreeWidgetItem*>(parent), text)
                         : new QTreeWidgetItem(tree, text);
     return item;
+}
+
+TreeItem DialogWindow::TreeAppendItem(int id, TreeItem parent, const std::string& label, const TreeItemData& carried) {
+    auto* item = static_cast<QTreeWidgetItem*>(TreeAppend(id, parent, label));
+    if (item) {
+        item->setData(0, kKindRole, carried.kind);
+        item->setData(0, kIndexRole, carried.index);
+    }
+    return item;
+}
+
+std::optional<TreeItemData> DialogWindow::TreeSelectedData(int id) const {
+    QTreeWidget* tree = Tree(id);
+    QTreeWidgetItem* item = tree ? tree->currentItem() : nullptr;
+    if (!item || !item->data(0, kKindRole).isValid()) return std::nullopt;
+    return TreeItemData{item->data(0, kKindRole).toInt(), item->data(0, kIndexRole).toInt()};
 }
 
 std::string DialogWindow::TreeSelectedLabel(int id) const {

@@ -33,6 +33,7 @@ class DialogWindow : public QDialog, public Controls {
     Q_OBJECT
 public:
     explicit DialogWindow(const DialogTemplate& dialog, QWidget* parent = nullptr);
+    ~DialogWindow() override;
 
     // Every command of every control reaches this function.
     std::function<void(int id, int notification)> onCommand;
@@ -53,6 +54,8 @@ public:
     void TreeClear(int id) override;
     TreeItem TreeAppend(int id, TreeItem parent, const std::string& label) override;
     std::string TreeSelectedLabel(int id) const override;
+    TreeItem TreeAppendItem(int id, TreeItem parent, const std::string& label, const TreeItemData& data) override;
+    std::optional<TreeItemData> TreeSelectedData(int id) const override;
     QTreeWidget* Tree(int id) const;
 
     std::optional<std::string> AskFile(const FileRequest& request) override;
