@@ -12,6 +12,7 @@
 #include "edit/editor.h"
 #include "model/model.h"
 #include "render/scene.h"
+#include "tools/merge_settings.h"
 
 namespace ms {
 
@@ -29,6 +30,7 @@ struct BatchContext {
     Model model;
     Scene scene;
     Editor editor{model, scene};  // every action that changes the Model or the Scene runs through it
+    LevelTable levels;            // the level-of-detail distances and the current level of the merge tools
     std::ostream& out;
     std::ostream& err;
     std::unique_ptr<BatchViewport> viewport;  // made after the Scene and the Model, gone before them
