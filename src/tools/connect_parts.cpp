@@ -293,7 +293,7 @@ Status PlaceNode(const Scene& scene, std::int32_t bone, Chain chain, float thres
     using Offset = std::uint32_t;
     using Count = std::int32_t;
     if (!Fits32<Offset>(scene.vertexPool.size(), addition.vertices.size()) ||
-        !Fits32<Offset>(scene.indexPool.size(), addition.indices.size()) ||
+        !Fits32<Offset>(scene.indexPool.size(), addition.IndexWords()) ||
         !Fits32<Offset>(scene.programWords.size(), addition.words.size()) ||
         !Fits32<Count>(scene.textureNames.size(), addition.textureNames.size()) ||
         !Fits32<Count>(scene.geometries.size(), 1) || !Fits32<Count>(scene.materials.size(), 1) ||
@@ -306,7 +306,7 @@ Status Commit(Scene& scene, Addition&& a) {
     // Room for everything first: once every array has its room, the appends below cannot fail.
     try {
         scene.vertexPool.reserve(scene.vertexPool.size() + a.vertices.size());
-        scene.indexPool.reserve(scene.indexPool.size() + a.indices.size());
+        scene.indexPool.reserve(scene.indexPool.size() + a.IndexWords());
         scene.textureNames.reserve(scene.textureNames.size() + a.textureNames.size());
         scene.textures.reserve(scene.textures.size() + a.textures.size());
         scene.geometries.reserve(scene.geometries.size() + 1);
@@ -320,7 +320,12 @@ Status Commit(Scene& scene, Addition&& a) {
     a.geometry.vertexOffset = static_cast<std::uint32_t>(scene.vertexPool.size());
     a.geometry.firstIndex = static_cast<std::uint32_t>(scene.indexPool.size());
     scene.vertexPool.insert(scene.vertexPool.end(), a.vertices.begin(), a.vertices.end());
-    scene.indexPool.insert(scene.indexPool.end(), a.indices.begin(), a.indices.end());
+    if (a.writeIndices) {
+        scene.indexPool.resize(scene.indexPool.size() + a.indexCount);
+        a.writeIndices(scene.indexPool.data() + a.geometry.firstIndex);
+    } else {
+        scene.indexPool.insert(scene.indexPool.end(), a.indices.begin(), a.indices.end());
+    }
     const auto geometry = static_cast<std::int32_t>(scene.geometries.size());
     scene.geometries.push_back(a.geometry);
     AppendMoved(scene.textureNames, a.textureNames);

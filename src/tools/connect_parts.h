@@ -4,6 +4,7 @@
 // everything one connect appends so that it reaches the Scene at once or not at all.
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <span>
 #include <string>
@@ -146,7 +147,13 @@ inline std::uint32_t VertexBlendValue(int n) { return n == 1 ? kZeroWeights : st
 struct Addition {
     std::vector<std::uint8_t> vertices;
     std::vector<std::uint16_t> indices;
+    // Large index lists are written straight into the index pool by Commit instead: `indexCount`
+    // words by `writeIndices`, which cannot fail.
+    std::size_t indexCount = 0;
+    std::function<void(std::uint16_t* out)> writeIndices;
     GeometryRecord geometry{};  // offsets are filled in by Commit
+
+    std::size_t IndexWords() const { return writeIndices ? indexCount : indices.size(); }
 
     std::vector<std::string> textureNames;  // new texture names and their objects
     std::vector<TexturePtr> textures;

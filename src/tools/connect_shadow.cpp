@@ -233,7 +233,7 @@ Status ConnectShadowMesh(const Model& model, Scene& scene, std::int32_t node, fl
         return Status::Error("its " + std::to_string(g.vertexCount) +
                              " vertices are too many for a shadow: doubled, they must stay within 16-bit indices "
                              "(at most 32768)");
-    Primitives primitives;
+    Primitives primitives{Primitives::kPoints, 0};
     if (Status s = ShadowPrimitives(g, primitives); !s) return s;
     Addition a;
     std::int64_t indexCount = 0;
@@ -258,8 +258,8 @@ Status ConnectShadowMesh(const Model& model, Scene& scene, std::int32_t node, fl
     const bool plain = !source.layout.Has(kPropMatrixIndices) && source.layout.BlendCount() == 0;
     const Status bound = plain ? BindPlain(scene, positions, a) : BindBlended(scene, source, positions, normals, a, progress);
     if (!bound) return bound;
-    a.indices.resize(static_cast<std::size_t>(indexCount));
-    WriteShadowIndices(g, primitives, a.indices.data());
+    a.indexCount = static_cast<std::size_t>(indexCount);
+    a.writeIndices = [&g, primitives](std::uint16_t* out) { WriteShadowIndices(g, primitives, out); };
     a.materialIndex = -1;
     if (Status s = PlaceNode(scene, a.bone, Chain::kShadow, threshold, a); !s) return s;
     if (progress && !progress->Advance(plain ? static_cast<std::int64_t>(count) : 0)) return Cancelled();
