@@ -1,6 +1,7 @@
 #include "tools/connect.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <set>
 
@@ -221,8 +222,9 @@ ConnectOutcome ConnectSelection(const Model& model, Scene& scene, ConnectKind ki
             ++outcome.connected;
         } else {
             const char* name = model.MeshNodeName(n);
-            outcome.refusals.push_back("mesh node " + (name ? "'" + std::string(name) + "'" : std::to_string(n)) +
-                                       ": " + s.message());
+            outcome.refusals.push_back(
+                (name ? "mesh node '" + std::string(name, strnlen(name, kNameSize)) + "': " : std::string()) +
+                s.message());
         }
     }
     return outcome;

@@ -81,7 +81,6 @@ std::int32_t PickedBone(const Scene& scene) {
 Status CheckSource(const Model& model, const Scene& scene, std::int32_t node, Source& source) {
     if (node < 0 || node >= model.MeshNodeCount())
         return Status::Error("mesh node " + std::to_string(node) + " does not exist");
-    source.name = model.MeshNodeName(node);
     if (scene.BoneCount() == 0) return Status::Error("the scene has no bones");
     const std::int32_t g = model.MeshNodeGeometry(node);
     source.geometry = model.Geometry(g);
@@ -236,7 +235,7 @@ void AppendPaletteWords(const Palette& palette, const std::vector<std::int32_t>&
 }
 
 std::int32_t AddTextureByName(const Scene& scene, Addition& addition, const char* name) {
-    const std::string text(name);
+    const std::string text(name, strnlen(name, kTextureNameSize));
     for (std::size_t t = 0; t < scene.textureNames.size(); ++t)
         if (scene.textureNames[t] == text) return static_cast<std::int32_t>(t);
     for (std::size_t t = 0; t < addition.textureNames.size(); ++t)

@@ -73,7 +73,6 @@ struct Source {
     const MeshGeometry* geometry = nullptr;
     VertexLayout layout;
     std::int64_t indexCount = 0;
-    std::string name;
 };
 // Fails, saying why, for a node or geometry that does not exist, a scene without bones, vertices
 // that do not match their layout, too few indices or an index beyond the vertices.
