@@ -2,7 +2,9 @@
 
 #include "app/main_dialog_template.h"
 #include "edit/control_ids.h"
+#include "tools/material_tools_group.h"
 #include "tools/merge_handlers.h"
+#include "tools/mesh_tools_group.h"
 
 namespace ms::app {
 
@@ -10,7 +12,14 @@ HandlerGroups::HandlerGroups(MainDialog& dialog) {
     // Each group: make it with the shared state and the window's controls, then route it.
     // groups_.push_back(std::make_unique<SomeHandlers>(dialog.state(), dialog));
     // dialog.RouteGroup(HandlerGroup::kSome, groups_.back().get());
-    // "Merging Tools" (the tolerance "Set", 1010, belongs to the material tolerance's handlers).
+    groups_.push_back(std::make_unique<MeshToolsHandlers>(dialog.state(), dialog));
+    dialog.RouteGroup(HandlerGroup::kMeshTools, groups_.back().get());
+    groups_.push_back(std::make_unique<MaterialToolsHandlers>(dialog.state(), dialog));
+    dialog.RouteGroup(HandlerGroup::kMaterialTools, groups_.back().get());
+    // The tolerance "Set" sits among the merge settings; routed after that group so it serves 1010.
+    groups_.push_back(std::make_unique<ToleranceHandler>(dialog.state(), dialog));
+    dialog.Route({1010}, groups_.back().get());
+    // "Merging Tools" but the tolerance "Set", which the handler above serves.
     groups_.push_back(std::make_unique<MergeToolsHandlers>(dialog.state(), dialog));
     dialog.RouteGroup(HandlerGroup::kConnect, groups_.back().get());
     dialog.RouteGroup(HandlerGroup::kConnectShadow, groups_.back().get());

@@ -1,11 +1,17 @@
 #include "tools/vertex_layout.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "model/model.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ms {
 namespace {
@@ -102,34 +108,82 @@ VertexLayout DecodeLayout(std::uint32_t fvf) {
     return l;
 }
 
-void ConvertVertexBytes(const VertexLayout& from, const VertexLayout& to, const std::uint8_t* source,
-                        std::uint8_t* target, std::size_t count) {
-    // For each 32-bit word of a target vertex: the source word it copies, or a constant.
-    constexpr int kMaxWords = 32;
-    const int words = static_cast<int>(to.stride / 4);
+namespace {
+
+constexpr int kMaxWords = 32;  // the widest layout has 29 words
+
+// For each 32-bit word of a target vertex: the source word it copies, or -1 for a constant word
+// (0, or 1.0 for RHW).
+struct WordPlan {
+    int words = 0;
     std::int32_t sourceWord[kMaxWords];
     std::uint32_t constant[kMaxWords] = {};
-    std::fill(sourceWord, sourceWord + kMaxWords, -1);
+};
+
+WordPlan MakePlan(const VertexLayout& from, const VertexLayout& to) {
+    WordPlan plan;
+    plan.words = static_cast<int>(to.stride / 4);
+    std::fill(std::begin(plan.sourceWord), std::end(plan.sourceWord), -1);
     const float one = 1.0f;
     for (int id = 0; id < kPropertyCount; ++id) {
         const std::int32_t at = to.offsets[id];
         if (at < 0) continue;
         if (id == kPropRhw) {
-            std::memcpy(&constant[at / 4], &one, 4);
+            std::memcpy(&plan.constant[at / 4], &one, 4);
         } else if (from.offsets[id] >= 0) {
-            sourceWord[at / 4] = from.offsets[id] / 4;
+            plan.sourceWord[at / 4] = from.offsets[id] / 4;
         }
     }
+    return plan;
+}
+
+}  // namespace
+
+namespace {
+
+// Writes `bytes` (a multiple of 16) from the staging block to the target. Large targets bypass
+// the cache on the way out (streaming stores), so the target is never read before it is written.
+void WriteOut(std::uint8_t* target, const std::uint8_t* staging, std::size_t bytes) {
+#if defined(__SSE2__)
+    if (reinterpret_cast<std::uintptr_t>(target) % 16 == 0 && bytes % 16 == 0) {
+        for (std::size_t at = 0; at < bytes; at += 16) {
+            const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(staging + at));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(target + at), v);
+        }
+        return;
+    }
+#endif
+    std::memcpy(target, staging, bytes);
+}
+
+}  // namespace
+
+void ConvertVertexBytes(const VertexLayout& from, const VertexLayout& to, const std::uint8_t* source,
+                        std::uint8_t* target, std::size_t count) {
+    const WordPlan plan = MakePlan(from, to);
     const std::size_t sourceStride = from.stride;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* s = source + i * sourceStride;
-        std::uint8_t* d = target + i * to.stride;
-        for (int w = 0; w < words; ++w) {
-            std::uint32_t value = constant[w];
-            if (sourceWord[w] >= 0) std::memcpy(&value, s + 4 * sourceWord[w], 4);
-            std::memcpy(d + 4 * w, &value, 4);
+    const std::size_t targetStride = to.stride;
+    // Blocks of 128 vertices are built word by word in a staging block that stays in the
+    // first-level cache (each inner loop a plain strided copy or fill), then written out whole.
+    constexpr std::size_t kBlock = 128;  // kBlock * stride is a multiple of 16
+    alignas(16) std::uint8_t staging[kBlock * kMaxWords * 4];
+    for (std::size_t first = 0; first < count; first += kBlock) {
+        const std::size_t n = std::min(kBlock, count - first);
+        const std::uint8_t* s = source + first * sourceStride;
+        for (int w = 0; w < plan.words; ++w) {
+            std::uint8_t* out = staging + 4 * w;
+            if (plan.sourceWord[w] >= 0) {
+                const std::uint8_t* in = s + 4 * plan.sourceWord[w];
+                for (std::size_t i = 0; i < n; ++i) std::memcpy(out + i * targetStride, in + i * sourceStride, 4);
+            } else {
+                for (std::size_t i = 0; i < n; ++i) std::memcpy(out + i * targetStride, &plan.constant[w], 4);
+            }
         }
+        WriteOut(target + first * targetStride, staging, n * targetStride);
     }
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
 }
 
 Status CheckGeometryLayout(const MeshGeometry& g) {

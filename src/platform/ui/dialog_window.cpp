@@ -18,6 +18,23 @@
 #include "platform/ui/prompts.h"
 #include "platform/ui/viewport_widget.h"
 
+namespace {
+
+// Calls `onFocusOut` when the watched widget loses the keyboard focus.
+class FocusOutFilter : public QObject {
+public:
+    FocusOutFilter(QObject* parent, std::function<void()> onFocusOut) : QObject(parent), onFocusOut_(std::move(onFocusOut)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut) onFocusOut_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onFocusOut_;
+};
+
+}  // namespace
+
 namespace ms::ui {
 
 QString PlainCaption(const char* caption) {
@@ -121,6 +138,7 @@ void DialogWindow::CreateControl(const ControlSpec& control, QButtonGroup*& radi
             auto* edit = new QLineEdit(this);
             edit->setAlignment(Qt::AlignCenter);
             connect(edit, &QLineEdit::textChanged, this, [this, id] { Command(id, kEditChange); });
+            edit->installEventFilter(new FocusOutFilter(edit, [this, id] { Command(id, kKillFocus); }));
             widget = edit;
             break;
         }

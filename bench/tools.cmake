@@ -1,0 +1,1 @@
+ms_bench(layout_bench SOURCES layout_bench.cpp LIBS ms_tools)
