@@ -52,6 +52,18 @@ TEST_F(ConnectActions, ConnectAtTheCurrentLevelsThresholdAndBlankLevels) {
     EXPECT_EQ(scene["entryPoints"][0]["name"], "DropPrimitiveShadow");
 }
 
+TEST_F(ConnectActions, AMeshBecomesSkinnedOnceItsLayoutHasBlendIndices) {
+    Outcome r = Batch(Start({"select-mesh", "Body", "connect", "convert-fvf", "Body", "0x1116", "connect",
+                             "dump-scene"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Json scene = Json::parse(r.out);
+    ASSERT_EQ(scene["drawNodes"].size(), 2u);
+    EXPECT_EQ(scene["drawNodes"][0]["program"], -1);
+    EXPECT_EQ(scene["drawNodes"][1]["program"], 0);
+    EXPECT_EQ(scene["geometries"][1]["fvf"], 0x1116);
+    EXPECT_EQ(scene["entryPoints"][0]["name"], "BlendedMesh_1_0_0_S");
+}
+
 TEST_F(ConnectActions, RefusedActionsFailWithTheirReason) {
     struct Row {
         std::vector<std::string> args;

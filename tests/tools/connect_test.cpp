@@ -96,6 +96,30 @@ TEST(Connect, RigidMeshGoesIntoThePickedOrTheNearestBonesSpace) {
     }
 }
 
+TEST(Connect, IndexWordsFollowThePrimitiveTypeAndCount) {
+    struct Row {
+        std::int32_t type, count;
+        std::size_t words;
+    };
+    for (const Row& row : {Row{5, 10, 12}, Row{6, 10, 12}, Row{3, 10, 11}, Row{2, 5, 10}, Row{1, 7, 7}}) {
+        SCOPED_TRACE(row.type);
+        MeshSpec m;
+        m.values.assign(3 * 12, 0.0f);
+        m.primitiveType = row.type;
+        m.primitiveCount = row.count;
+        m.indices.assign(row.words, 0);
+        m.indices.push_back(11);  // one more than the primitives use: not copied
+        Model model;
+        test::BuildModel(model, {m});
+        Scene s;
+        test::BuildSkeleton(s, {{-1, {0, 0, 0}}});
+        s.pickedBone = 0;
+        ASSERT_TRUE(Connect(model, s, 0, kThreshold));
+        EXPECT_EQ(s.indexPool.size(), row.words);
+        EXPECT_EQ(s.geometries[0].primitiveCount, static_cast<std::uint32_t>(row.count));
+    }
+}
+
 TEST(Connect, NearestBoneTiesGoToTheFirstBone) {
     Model model;
     MeshSpec m;
