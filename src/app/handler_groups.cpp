@@ -2,6 +2,7 @@
 
 #include "app/main_dialog_template.h"
 #include "edit/control_ids.h"
+#include "skin/skeleton_handlers.h"
 #include "tools/material_tools_group.h"
 #include "tools/merge_handlers.h"
 #include "tools/mesh_tools_group.h"
@@ -25,6 +26,21 @@ HandlerGroups::HandlerGroups(MainDialog& dialog) {
     dialog.RouteGroup(HandlerGroup::kConnectShadow, groups_.back().get());
     dialog.Route({id::kConnectBlank, id::kConnectBlankShadow, id::kLevelDown, id::kLevelUp, id::kSetDistance},
                  groups_.back().get());
+    EditorState& state = dialog.state();
+    groups_.push_back(std::make_unique<BoneButtons>(state, dialog));
+    dialog.RouteGroup(HandlerGroup::kBones, groups_.back().get());
+    auto envelope = std::make_unique<EnvelopeGroup>(state, dialog);
+    auto camera = std::make_unique<CameraGroup>(state, dialog);
+    dialog.RouteGroup(HandlerGroup::kEnvelope, envelope.get());
+    dialog.RouteGroup(HandlerGroup::kCamera, camera.get());
+    auto clientToScreen = [&dialog](int x, int y) {
+        const QPoint p = dialog.mapToGlobal(QPoint(x, y));
+        return ui::ScreenPoint{p.x(), p.y()};
+    };
+    mouse_ = std::make_unique<ViewportMouse>(state, dialog, *envelope, *camera, clientToScreen);
+    dialog.SetMouseHandler(mouse_.get());
+    groups_.push_back(std::move(envelope));
+    groups_.push_back(std::move(camera));
 }
 
 HandlerGroups::~HandlerGroups() = default;

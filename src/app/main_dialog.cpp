@@ -54,7 +54,20 @@ MainDialog::MainDialog(EditorState& state) : ui::DialogWindow(MainDialogTemplate
     // The About box is also on F1, where Linux programs keep their help.
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(about, &QShortcut::activated, this, &MainDialog::ShowAbout);
+    const std::pair<QKeySequence, void (MainDialog::*)()> history[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), &MainDialog::UndoStep},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), &MainDialog::RedoStep},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &MainDialog::RedoStep},
+    };
+    for (const auto& [keys, slot] : history) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, slot);
+    }
 }
+
+void MainDialog::UndoStep() { (void)MoveInHistory(state_, *this, false); }
+
+void MainDialog::RedoStep() { (void)MoveInHistory(state_, *this, true); }
 
 void MainDialog::StartUp() {
     StoreViewportRect();
@@ -127,6 +140,20 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
     // button orbits the camera.
     if (Control(id::kViewport)->geometry().contains(event->pos())) return;
     QMenu menu(this);
+    const History& history = state_.editor.history();
+    // "Undo NAME" and "Redo NAME"; an ampersand of a control's name is shown as itself.
+    auto caption = [](const char* verb, bool can, const std::string& name) {
+        QString text = QString::fromLatin1(verb);
+        if (can) text += QLatin1Char(' ') + QString::fromStdString(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+        return text;
+    };
+    QAction* undo = menu.addAction(caption("Undo", history.CanUndo(), history.CanUndo() ? history.UndoStep().name : ""),
+                                   this, &MainDialog::UndoStep);
+    undo->setEnabled(history.CanUndo());
+    QAction* redo = menu.addAction(caption("Redo", history.CanRedo(), history.CanRedo() ? history.RedoStep().name : ""),
+                                   this, &MainDialog::RedoStep);
+    redo->setEnabled(history.CanRedo());
+    menu.addSeparator();
     menu.addAction(QStringLiteral("&About Modelsmith..."), this, &MainDialog::ShowAbout);
     menu.exec(event->globalPos());
 }

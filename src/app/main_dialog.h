@@ -34,6 +34,9 @@ public:
     // Draws one frame from the controls, the Scene and the Model, and presents it.
     void DrawFrame();
     void ShowAbout();
+    // Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z: undo or redo the last step and show the result.
+    void UndoStep();
+    void RedoStep();
     // Writes the camera's values into the "Camera" edits.
     void ShowCameraValues();
 

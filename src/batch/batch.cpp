@@ -202,7 +202,8 @@ std::span<const BatchAction> ModelActions() { return kModelActions; }
 std::span<const BatchAction> BatchActions() {
     static const std::vector<BatchAction> actions = [] {
         std::vector<BatchAction> all;
-        for (auto table : {ModelActions(), ViewportActions(), LayoutActions(), ConnectActions(), SkeletonActions()})
+        for (auto table : {ModelActions(), ViewportActions(), LayoutActions(), ConnectActions(), SkeletonActions(),
+                           EditActions()})
             all.insert(all.end(), table.begin(), table.end());
         return all;
     }();

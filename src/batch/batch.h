@@ -12,6 +12,7 @@
 #include "edit/editor.h"
 #include "model/model.h"
 #include "render/scene.h"
+#include "skin/mouse_tools.h"
 #include "tools/merge_settings.h"
 
 namespace ms {
@@ -34,6 +35,7 @@ struct BatchContext {
     std::ostream& out;
     std::ostream& err;
     std::unique_ptr<BatchViewport> viewport;  // made after the Scene and the Model, gone before them
+    MouseTools mouse;  // the viewport's mouse state, kept from one mouse action to the next
 };
 
 struct BatchAction {
@@ -53,6 +55,7 @@ std::span<const BatchAction> ViewportActions();  // display options, selection, 
 std::span<const BatchAction> LayoutActions();    // vertex layouts, property editor, materials (layout_actions.cpp)
 std::span<const BatchAction> ConnectActions();   // Connect, Connect Shadow, level settings (connect_actions.cpp)
 std::span<const BatchAction> SkeletonActions();  // bones, envelopes, camera, mouse tools (skeleton_actions.cpp)
+std::span<const BatchAction> EditActions();      // undo and redo (edit_actions.cpp)
 
 // Parses and runs `args` (without the program name). Returns the exit status: 0 when every
 // action succeeded, 1 after a failed action (reported on `err`), 2 for a usage error.

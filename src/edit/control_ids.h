@@ -34,14 +34,27 @@ constexpr int kSelect = 1086;
 constexpr int kTranslate = 1087;
 constexpr int kRotate = 1088;
 constexpr int kEnvelopeFirst = 1093;
+constexpr int kEnvelopeCopy = 1093;
+constexpr int kEnvelopePaste = 1094;
 constexpr int kEnvelopeLast = 1113;
 constexpr int kFunctionFirst = 1095;
 constexpr int kFunctionLast = 1098;
 constexpr int kNormalCheck = 1109;
+constexpr int kDot1X = 1099;  // the ten envelope edits: Dot 1 X, Y, Z, R1, R2, then Dot 2
 constexpr int kRegenEnvelope = 1110;
+constexpr int kRegenEnvelopes = 1111;
+constexpr int kEnvelopeRef = 1112;
+constexpr int kEnvelopeSet = 1113;
+constexpr int kAxisX = 1114;  // the six axis radios X, Y, Z, YZ, ZX, XY
 constexpr int kAxisYZ = 1117;
+constexpr int kZeroAngleX = 1120;  // "a&X=0", "a&Y=0", "a&Z=0"
+constexpr int kResetSceleton = 1123;
+constexpr int kResetBone = 1124;
+constexpr int kCameraTargetX = 1125;  // then Y, Z, AY, AXZ, L
 constexpr int kNearEdit = 1131;
 constexpr int kFarEdit = 1132;
+constexpr int kCameraFront = 1133;  // the six presets: Front, Back, Left, Right, Bottom, Top
+constexpr int kCameraSet = 1139;
 constexpr int kLevelText = 1160;
 constexpr int kViewport = 1178;
 

@@ -1,11 +1,44 @@
 #include "edit/editor.h"
 
+#include "skin/bones.h"
+
 namespace ms {
 
 Status Editor::Run(const std::string& name, const std::function<Status(Model&, Scene&)>& change) {
+    // The state before, sharing with the last known state whatever did not change since. Between
+    // commands only view state moves (the bones' screen positions, the picked bone), so the big
+    // pools are believed unchanged.
+    Snapshot before = StateSnapshot::Take(model_, scene_, current_.get(), StateSnapshot::Trust::kPools);
     Status status = change(model_, scene_);
-    if (status) commandNames_.push_back(name);
+    Snapshot after = StateSnapshot::Take(model_, scene_, before.get());
+    if (!status) {
+        if (!after->SameAs(*before)) Restore(*before);
+        current_ = before;
+        return status;
+    }
+    commandNames_.push_back(name);
+    current_ = after;
+    if (!after->SameAs(*before)) history_.Record(HistoryStep{name, std::move(before), std::move(after)});
     return status;
+}
+
+Status Editor::Undo() {
+    if (!history_.CanUndo()) return Status::Error("there is nothing to undo");
+    Restore(*history_.Undo().before);
+    return Status::Ok();
+}
+
+Status Editor::Redo() {
+    if (!history_.CanRedo()) return Status::Error("there is nothing to redo");
+    Restore(*history_.Redo().after);
+    return Status::Ok();
+}
+
+void Editor::Restore(const StateSnapshot& state) {
+    state.Restore(model_, scene_);
+    // The bones' screen positions follow the camera, which is view state and may have moved.
+    if (!scene_.bones.empty()) ProjectBones(scene_);
+    current_ = StateSnapshot::Take(model_, scene_, &state);
 }
 
 }  // namespace ms

@@ -19,6 +19,19 @@ DisplayOptions ReadDisplayOptions(const ui::Controls& controls) {
     return o;
 }
 
+Status MoveInHistory(EditorState& state, ui::Controls& controls, bool redo) {
+    if (Status s = redo ? state.editor.Redo() : state.editor.Undo(); !s) return s;
+    ModelSelection& selection = state.selection;
+    const std::int32_t count = selection.kind == 0 ? state.model.FrameCount() : state.model.MeshNodeCount();
+    if (selection.index >= count) selection.index = -1;
+    if (state.currentMaterial >= state.model.MaterialCount()) state.currentMaterial = 0;
+    state.bonePicked = state.scene.pickedBone >= 0 && state.scene.pickedBone < state.scene.BoneCount();
+    for (const auto* show : {&state.refreshTree, &state.showMeshNodeInfo, &state.showMaterial, &state.showPickedBone})
+        if (*show) (*show)();
+    DrawFrame(state, controls);
+    return Status::Ok();
+}
+
 void DrawFrame(EditorState& state, const ui::Controls& controls) {
     ms::DrawFrame(state.scene, state.model, state.selection, state.bonePicked, ReadDisplayOptions(controls));
 }

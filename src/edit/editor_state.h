@@ -28,6 +28,7 @@ struct EditorState {
     std::function<void()> showMeshNodeInfo;  // mesh tools: the layout and values of the selected mesh node
     std::function<void()> showMaterial;      // material tools: the current material
     std::function<void()> refreshTree;       // model tree: rebuild from the Model
+    std::function<void()> showPickedBone;    // envelope group: the picked bone's envelope, or disabled
 };
 
 // A group of handlers that serves some of the window's controls.
@@ -52,6 +53,11 @@ public:
 
 // The "Display Options" as the controls show them now.
 DisplayOptions ReadDisplayOptions(const ui::Controls& controls);
+
+// Undo or redo one step (`redo` false: undo) and show the restored Model and Scene: a selection
+// or current material that no longer exists is dropped, the tree, the mesh and material groups
+// and the envelope group are shown anew, and a frame is drawn. Fails when there is nothing to do.
+Status MoveInHistory(EditorState& state, ui::Controls& controls, bool redo);
 
 // Draw frame: draws one frame from the display options of `controls`, the Scene and the Model,
 // and presents it. Every handler calls it after a change.

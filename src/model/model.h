@@ -146,6 +146,8 @@ public:
     char TemplateTable[33][30];
 
 private:
+    friend class StateSnapshot;  // takes and restores the arrays for undo
+
     template <typename T>
     static std::int32_t Count(const std::vector<T>& v) { return static_cast<std::int32_t>(v.size()); }
     // Takes the records a loader built (the old ones extended) and appends the new geometries;

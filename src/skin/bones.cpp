@@ -1,5 +1,6 @@
 #include "skin/bones.h"
 
+#include <cmath>
 #include <vector>
 
 #include "skin/envelope.h"
@@ -74,8 +75,10 @@ D3DXVECTOR4 Transform(const D3DXVECTOR4& v, const D3DXMATRIX& m) {
 void ProjectPoint(const Scene& scene, const float point[3], float screen[2]) {
     D3DXVECTOR4 v = Transform(Transform({point[0], point[1], point[2], 1.0f}, scene.view), scene.projection);
     if (v.w == 0.0f) return;
-    screen[0] = v.x / v.w;
-    screen[1] = v.y / v.w;
+    const float x = v.x / v.w, y = v.y / v.w;
+    if (!std::isfinite(x) || !std::isfinite(y)) return;  // a w too small for the division
+    screen[0] = x;
+    screen[1] = y;
 }
 
 void UpdateAndProject(Scene& scene) {

@@ -41,7 +41,8 @@ void UpdatePose(Scene& scene, std::int32_t bone, const D3DXMATRIX& parent);
 void UpdateAll(Scene& scene);
 
 // Screen positions of every bone's origin and end through the Scene's view and projection
-// matrices. A point whose w is 0 after the projection keeps its previous screen position.
+// matrices. A point whose w is 0 after the projection keeps its previous screen position, and so
+// does one whose division by w leaves the floats.
 void ProjectBones(Scene& scene);
 
 // pose = RotationX(x) x RotationY(y) x RotationZ(z) of the bone's pose angles.

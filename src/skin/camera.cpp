@@ -21,6 +21,31 @@ float TextOr(const std::string& text, float fallback) {
     return value;
 }
 
+bool IsFinite(const D3DXMATRIX& m) {
+    for (int i = 0; i < 16; ++i)
+        if (!std::isfinite((&m._11)[i])) return false;
+    return true;
+}
+
+// The view a camera would make, as MakeView makes it.
+D3DXMATRIX ViewOf(const CameraValues& camera) {
+    const D3DXVECTOR3 eye = EyePosition(camera);
+    const D3DXVECTOR3 up(0, 1, 0);
+    D3DXMATRIX view;
+    D3DXMatrixLookAtLH(&view, &eye, &camera.target, &up);
+    return view;
+}
+
+// The camera values that SetCamera makes of these arguments.
+CameraValues CameraOf(float angleYDegrees, float angleXZDegrees, float distance, const D3DXVECTOR3& target) {
+    CameraValues c;
+    c.distance = std::fabs(distance);
+    c.target = target;
+    c.angleY = angleYDegrees * kDegreesToRadians;
+    c.angleXZ = std::clamp(angleXZDegrees * kDegreesToRadians, -kAngleLimit, kAngleLimit);
+    return c;
+}
+
 }  // namespace
 
 D3DXVECTOR3 EyePosition(const CameraValues& c) {
@@ -31,9 +56,7 @@ D3DXVECTOR3 EyePosition(const CameraValues& c) {
 }
 
 void MakeView(Scene& scene) {
-    const D3DXVECTOR3 eye = EyePosition(scene.camera);
-    const D3DXVECTOR3 up(0, 1, 0);
-    D3DXMatrixLookAtLH(&scene.view, &eye, &scene.camera.target, &up);
+    scene.view = ViewOf(scene.camera);
     if (scene.device) scene.device->SetTransform(D3DTS_VIEW, &scene.view);
     ProjectBones(scene);
 }
@@ -56,11 +79,7 @@ void StartView(Scene& scene) {
 }
 
 void SetCamera(Scene& scene, float angleYDegrees, float angleXZDegrees, float distance, const D3DXVECTOR3& target) {
-    CameraValues& c = scene.camera;
-    c.distance = std::fabs(distance);
-    c.target = target;
-    c.angleY = angleYDegrees * kDegreesToRadians;
-    c.angleXZ = std::clamp(angleXZDegrees * kDegreesToRadians, -kAngleLimit, kAngleLimit);
+    scene.camera = CameraOf(angleYDegrees, angleXZDegrees, distance, target);
     MakeView(scene);
 }
 
@@ -79,14 +98,28 @@ void ShowCamera(const Scene& scene, CameraControls& controls) {
     controls.targetZ = FormatFixed(r.target.z, 3);
 }
 
-void SetCameraFromControls(Scene& scene, const CameraControls& controls) {
+Status SetCameraFromControls(Scene& scene, const CameraControls& controls) {
     const CameraReading now = GetCamera(scene);
+    std::string refused;
     const float nearPlane = TextOr(controls.nearPlane, kNearPlane), farPlane = TextOr(controls.farPlane, kFarPlane);
-    SetProjection(scene, ViewportProjection(nearPlane, farPlane));
+    const D3DXMATRIX projection = ViewportProjection(nearPlane, farPlane);
+    if (nearPlane > 0.0f && farPlane > nearPlane && IsFinite(projection))
+        SetProjection(scene, projection);
+    else
+        refused = "Near " + FormatFixed(nearPlane, 3) + " and far " + FormatFixed(farPlane, 3) +
+                  " make no projection: near must be above 0 and far above near. The previous projection is kept.";
     const D3DXVECTOR3 target(TextOr(controls.targetX, now.target.x), TextOr(controls.targetY, now.target.y),
                              TextOr(controls.targetZ, now.target.z));
-    SetCamera(scene, TextOr(controls.angleY, now.angleYDegrees), TextOr(controls.angleXZ, now.angleXZDegrees),
-              TextOr(controls.distance, now.distance), target);
+    const float angleY = TextOr(controls.angleY, now.angleYDegrees);
+    const float angleXZ = TextOr(controls.angleXZ, now.angleXZDegrees);
+    const float distance = TextOr(controls.distance, now.distance);
+    if (IsFinite(ViewOf(CameraOf(angleY, angleXZ, distance, target)))) {
+        SetCamera(scene, angleY, angleXZ, distance, target);
+    } else {
+        if (!refused.empty()) refused += "\n";
+        refused += "The camera values are too large to make a view. The previous camera is kept.";
+    }
+    return refused.empty() ? Status::Ok() : Status::Error(refused);
 }
 
 void ApplyCameraPreset(Scene& scene, CameraPreset preset) {

@@ -5,6 +5,7 @@
 // the current camera.
 #include <string>
 
+#include "base/status.h"
 #include "platform/d3dx/d3dx8math.h"
 #include "render/scene.h"
 
@@ -53,8 +54,11 @@ struct CameraControls {
 // Writes AY, AXZ (degrees), L and the target with "%.3f"; the near and far texts stay.
 void ShowCamera(const Scene& scene, CameraControls& controls);
 // "Set": the projection from the near and far texts, then the camera from the others. A text that
-// is not a number keeps the current camera value, and 0.1 and 1000 for near and far.
-void SetCameraFromControls(Scene& scene, const CameraControls& controls);
+// is not a number keeps the current camera value, and 0.1 and 1000 for near and far. Values that
+// would make a degenerate matrix are refused, each part on its own: near not above 0 or far not
+// above near keeps the previous projection; a camera whose view would not be finite keeps the
+// previous camera. The error says what was kept; whatever was valid is applied anyway.
+Status SetCameraFromControls(Scene& scene, const CameraControls& controls);
 
 enum class CameraPreset { kFront, kBack, kLeft, kRight, kBottom, kTop };
 // The preset's angles with the current distance and target.

@@ -1,6 +1,7 @@
 #include "skin/number_text.h"
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <locale.h>
@@ -42,7 +43,7 @@ std::string FormatFixed(float value, int decimals) {
 bool ScanFloat(const std::string& text, float& value) {
     char* end = nullptr;
     float parsed = strtof_l(text.c_str(), &end, CLocale());
-    if (end == text.c_str()) return false;
+    if (end == text.c_str() || !std::isfinite(parsed)) return false;
     value = parsed;
     return true;
 }

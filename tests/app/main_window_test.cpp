@@ -163,5 +163,34 @@ TEST_F(MainWindow, DisplayOptionsDrawAFrameAndARepaintDrawsNone) {
     EXPECT_EQ(viewport->presentCount(), 2);
 }
 
+TEST_F(MainWindow, UndoAndRedoShortcutsRestoreAndShowTheState) {
+    ASSERT_TRUE(state.editor.Run("Load Sceleton", [](Model&, Scene& s) {
+        s.bones.push_back(BoneRecord{-1, -1, 0, -1, -1, -1, -1, -1, -1});
+        s.boneStates.push_back(BoneState{});
+        s.pickedBone = 0;
+        return Status::Ok();
+    }));
+    state.bonePicked = true;
+    state.selection = {5, 1};  // a mesh node that the restored Model does not have
+    int shown = 0;
+    state.refreshTree = state.showMeshNodeInfo = state.showMaterial = state.showPickedBone = [&] { ++shown; };
+
+    QTest::keyClick(&dialog, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(scene.BoneCount(), 0);
+    EXPECT_FALSE(state.bonePicked);
+    EXPECT_EQ(state.selection.index, -1);
+    EXPECT_EQ(shown, 4);
+
+    QTest::keyClick(&dialog, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(scene.BoneCount(), 1);
+    EXPECT_TRUE(state.bonePicked);
+    QTest::keyClick(&dialog, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&dialog, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(scene.BoneCount(), 1);
+    EXPECT_EQ(shown, 16);
+    QTest::keyClick(&dialog, Qt::Key_Y, Qt::ControlModifier);  // nothing to redo: nothing shown
+    EXPECT_EQ(shown, 16);
+}
+
 }  // namespace
 }  // namespace ms::app

@@ -131,6 +131,12 @@ TEST(Bones, ProjectionDividesByWAndKeepsThePositionWhereWIsZero) {
     EXPECT_EQ(s.boneStates[4].originScreen[1], 8.0f);
     EXPECT_EQ(s.boneStates[4].endScreen[0], 0.25f);  // (0.5, 5) / 2
     EXPECT_EQ(s.boneStates[4].endScreen[1], 2.5f);
+
+    // A w so small that the division overflows keeps the previous position too.
+    s.boneStates[4].end[2] = 1e-39f;
+    ProjectBones(s);
+    EXPECT_EQ(s.boneStates[4].endScreen[0], 0.25f);
+    EXPECT_EQ(s.boneStates[4].endScreen[1], 2.5f);
 }
 
 TEST(Bones, ResetClearsThePoseAndRebuildsTheEnvelopeMatrices) {

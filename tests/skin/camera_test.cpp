@@ -110,6 +110,48 @@ TEST(Camera, SetFromTheEditsKeepsWhatIsNotANumber) {
     EXPECT_TRUE(SameMatrix(s.projection, projection));
 }
 
+TEST(Camera, SetKeepsTheProjectionWhenNearAndFarMakeNone) {
+    const std::pair<const char*, const char*> rows[] = {{"0", "1000"}, {"-1", "1000"}, {"5", "5"}, {"5", "2"}};
+    for (const auto& [nearText, farText] : rows) {
+        SCOPED_TRACE(std::string(nearText) + " " + farText);
+        Scene s;
+        StartView(s);
+        const D3DXMATRIX projection = s.projection;
+        const Status status = SetCameraFromControls(s, {"10", "20", "3", "1", "0", "0", nearText, farText});
+        EXPECT_FALSE(status.ok());
+        EXPECT_NE(status.message().find("previous projection is kept"), std::string::npos);
+        EXPECT_TRUE(SameMatrix(s.projection, projection));
+        EXPECT_EQ(s.camera.distance, 3.0f);  // the camera itself is still set
+        EXPECT_EQ(s.camera.target.x, 1.0f);
+    }
+}
+
+// Infinity, NaN and overflowing texts hold no float: they keep the field's value like any other
+// text that is not a number.
+TEST(Camera, SetTakesNonFiniteTextsAsNoNumber) {
+    Scene s;
+    StartView(s);
+    const D3DXMATRIX projection = s.projection;
+    ASSERT_TRUE(SetCameraFromControls(s, {"inf", "nan", "1e39", "-inf", "NAN", "0", "nan", "inf"}).ok());
+    EXPECT_NEAR(s.camera.angleY, -1.570795f, 1e-5f);
+    EXPECT_NEAR(s.camera.angleXZ, 0.7854f, 1e-5f);
+    EXPECT_EQ(s.camera.distance, 5.0f);
+    EXPECT_EQ(s.camera.target.x, 0.0f);
+    EXPECT_TRUE(SameMatrix(s.projection, projection));  // near 0.1 and far 1000
+}
+
+TEST(Camera, SetKeepsTheCameraWhenItsViewWouldNotBeFinite) {
+    Scene s;
+    StartView(s);
+    const D3DXMATRIX view = s.view;
+    // The eye 3e38 beyond a target at 3e38 lies outside the floats.
+    const Status status = SetCameraFromControls(s, {"0", "0", "3e38", "3e38", "0", "0", "0.1", "1000"});
+    EXPECT_FALSE(status.ok());
+    EXPECT_TRUE(SameMatrix(s.view, view));
+    EXPECT_EQ(s.camera.distance, 5.0f);
+    EXPECT_EQ(s.camera.target.x, 0.0f);
+}
+
 TEST(Camera, PresetsKeepDistanceAndTarget) {
     const struct {
         CameraPreset preset;

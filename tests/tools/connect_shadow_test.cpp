@@ -75,7 +75,9 @@ TEST(ConnectShadow, EveryPrimitiveTypeGivesEdgeQuadsBetweenVerticesAndTheirCopie
         EXPECT_EQ(g.primitiveCount, row.shadowCount);
         EXPECT_EQ(g.indexed, 1u);
         EXPECT_EQ(s.indexPool.size(), row.shadowIndexCount);
-        if (!row.shadow.empty()) EXPECT_EQ(s.indexPool, row.shadow);
+        if (!row.shadow.empty()) {
+            EXPECT_EQ(s.indexPool, row.shadow);
+        }
         // Both copies in bone 1's space; matrix index 0 for the first copy, 1 for the second.
         ASSERT_EQ(s.vertexPool.size(), static_cast<std::size_t>(32 * row.vertices));
         for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(row.vertices); ++i) {

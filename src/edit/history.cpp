@@ -1,0 +1,42 @@
+#include "edit/history.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace ms {
+
+void History::Record(HistoryStep step) {
+    while (steps_.size() > next_) {
+        bytes_ -= stepBytes_.back();
+        steps_.pop_back();
+        stepBytes_.pop_back();
+    }
+    const std::size_t size = step.after ? step.after->newBytes() : 0;
+    steps_.push_back(std::move(step));
+    stepBytes_.push_back(size);
+    bytes_ += size;
+    ++next_;
+    while (bytes_ > budget_ && steps_.size() > 1) {
+        bytes_ -= stepBytes_.front();
+        steps_.pop_front();
+        stepBytes_.pop_front();
+        --next_;
+    }
+}
+
+std::size_t History::BudgetFromEnvironment() {
+    constexpr std::size_t kDefault = std::size_t{1} << 30;
+    const char* text = std::getenv("MODELSMITH_UNDO_BUDGET");
+    if (!text || !*text) return kDefault;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (end == text) return kDefault;
+    std::size_t scale = 1;
+    if (std::strcmp(end, "K") == 0 || std::strcmp(end, "k") == 0) scale = std::size_t{1} << 10;
+    else if (std::strcmp(end, "M") == 0 || std::strcmp(end, "m") == 0) scale = std::size_t{1} << 20;
+    else if (std::strcmp(end, "G") == 0 || std::strcmp(end, "g") == 0) scale = std::size_t{1} << 30;
+    else if (*end) return kDefault;
+    return static_cast<std::size_t>(value) * scale;
+}
+
+}  // namespace ms

@@ -1,0 +1,147 @@
+// The skeleton's controls in the real window: picking with the mouse, the "Envelope" group, the
+// "Camera" group and the wheel.
+#include <cstring>
+
+#include <QApplication>
+#include <QTest>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+#include "app/handler_groups.h"
+#include "app/main_dialog.h"
+#include "platform/ui/viewport_widget.h"
+#include "skin/bones.h"
+#include "skin/envelope.h"
+
+namespace ms::app {
+namespace {
+
+class SkeletonWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::SetPromptsForTesting(&prompts);
+        dialog.StartUp();
+        groups = std::make_unique<HandlerGroups>(dialog);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        AddSkeleton();
+    }
+    void TearDown() override { ui::SetPromptsForTesting(nullptr); }
+
+    // A root lying along x from (-1, 0, 0) to the origin and a child from there to (0.5, 0, 0),
+    // with default envelopes, projected by the start camera.
+    void AddSkeleton() {
+        D3DXMATRIX local;
+        D3DXMatrixTranslation(&local, -1, 0, 0);
+        AddBone(scene, -1, local);
+        D3DXMatrixTranslation(&local, 1, 0, 0);
+        AddBone(scene, 0, local);
+        GrowBoneStates(scene);
+        SetUpHierarchy(scene, 0, kDefaultBoneLength);
+        for (BoneState& s : scene.boneStates) SetDefaultEnvelope(s.envelope, s.length);
+        UpdateAll(scene);
+        ProjectBones(scene);
+    }
+
+    // The client position of the middle of a bone's screen segment (the viewport is at x = 378).
+    QPoint BoneMiddle(int bone) const {
+        const BoneState& s = scene.boneStates[bone];
+        const float x = (s.originScreen[0] + s.endScreen[0]) / 2, y = (s.originScreen[1] + s.endScreen[1]) / 2;
+        return QPoint(378 + qRound(445.5f * (1 + x)), qRound(326.5f * (1 - y)));
+    }
+
+    void Click(QPoint at) { QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {}, at); }
+    void Press(int id) { QTest::mouseClick(dialog.Control(id), Qt::LeftButton); }
+
+    bool EnvelopeGroupEnabled(bool withPaste) const {
+        for (int id = 1093; id <= 1113; ++id)
+            if (dialog.IsEnabled(id) != (id != 1094 || withPaste)) return false;
+        return true;
+    }
+
+    Model model;
+    Scene scene;
+    EditorState state{model, scene};
+    MainDialog dialog{state};
+    std::unique_ptr<HandlerGroups> groups;
+    ui::ScriptedPrompts prompts;
+};
+
+TEST_F(SkeletonWindow, AClickOnABoneShowsItsEnvelopeAndOneOnNothingDisablesTheGroup) {
+    const int presented = dialog.Viewport(1178)->presentCount();
+    Click(BoneMiddle(0));
+    EXPECT_EQ(scene.pickedBone, 0);
+    EXPECT_TRUE(state.bonePicked);
+    EXPECT_TRUE(EnvelopeGroupEnabled(false));  // paste waits for a copy
+    // The root is 1 long: Dot 2 = (1, 0, 0), R1 0.1, R2 0.2, curve 3.
+    EXPECT_EQ(dialog.Text(1099), "0.00000");
+    EXPECT_EQ(dialog.Text(1104), "1.00000");
+    EXPECT_EQ(dialog.Text(1107), "0.10000");
+    EXPECT_EQ(dialog.Text(1108), "0.20000");
+    EXPECT_TRUE(dialog.IsChecked(1098));
+    EXPECT_FALSE(dialog.IsChecked(1109));
+    EXPECT_GT(dialog.Viewport(1178)->presentCount(), presented);
+
+    Click(QPoint(378 + 20, 20));  // a corner of the viewport, far from the bones
+    EXPECT_EQ(scene.pickedBone, -1);
+    EXPECT_FALSE(state.bonePicked);
+    for (int id = 1093; id <= 1113; ++id) EXPECT_FALSE(dialog.IsEnabled(id)) << id;
+}
+
+TEST_F(SkeletonWindow, CopyEnablesPasteWhichShowsTheCopyWithSixDecimals) {
+    Click(BoneMiddle(1));
+    ASSERT_EQ(scene.pickedBone, 1);
+    dialog.SetText(1102, "0.5");  // Dot 1 R1 above R2 (0.1): the copy swaps them
+    Press(1093);
+    EXPECT_TRUE(EnvelopeGroupEnabled(true));
+    dialog.SetText(1102, "7");
+    Press(1094);
+    EXPECT_EQ(dialog.Text(1102), "0.100000");
+    EXPECT_EQ(dialog.Text(1103), "0.500000");
+    EXPECT_FLOAT_EQ(scene.boneStates[1].envelope.dot1R1, 0.05f);  // no bone changes before Set
+    Press(1113);
+    EXPECT_FLOAT_EQ(scene.boneStates[1].envelope.dot1R2, 0.5f);
+    EXPECT_EQ(dialog.Text(1103), "0.50000");
+    EXPECT_EQ(state.editor.commandNames(), std::vector<std::string>{"Set"});
+}
+
+TEST_F(SkeletonWindow, ATranslateDragIsOneCommandAndTheBoneButtonsAreCommands) {
+    Press(1087);  // "Translate"
+    Press(1114);  // axis "X"
+    const QPoint at = BoneMiddle(1);
+    QTest::mousePress(dialog.windowHandle(), Qt::LeftButton, {}, at);
+    QTest::mouseMove(dialog.windowHandle(), at + QPoint(10, 0));
+    QTest::mouseMove(dialog.windowHandle(), at + QPoint(29, 0));
+    QTest::mouseRelease(dialog.windowHandle(), Qt::LeftButton, {}, at + QPoint(29, 0));
+    EXPECT_NEAR(scene.matrices[scene.bones[0].local]._41, -1 + 29 * 0.0034482758f, 1e-5f);
+    scene.boneStates[1].poseAngles[0] = 0.4f;
+    Press(1120);  // "a&X=0"
+    EXPECT_EQ(state.editor.commandNames(), (std::vector<std::string>{"Translate", "aX=0"}));
+}
+
+TEST_F(SkeletonWindow, PresetsSetAndTheWheelWriteTheCameraEdits) {
+    Press(1138);  // "Top"
+    EXPECT_EQ(dialog.Text(1128), "-90.000");
+    EXPECT_EQ(dialog.Text(1129), "89.000");
+    EXPECT_EQ(dialog.Text(1130), "5.000");
+
+    const QPoint at(378 + 400, 300);
+    QWheelEvent wheel(at, dialog.mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(&dialog, &wheel);
+    EXPECT_EQ(dialog.Text(1130), "4.500");
+    EXPECT_TRUE(wheel.isAccepted());
+
+    const D3DXMATRIX projection = scene.projection;
+    dialog.SetText(1130, "-3");
+    dialog.SetText(1131, "0");  // near 0 makes no projection
+    Press(1139);
+    EXPECT_EQ(dialog.Text(1130), "3.000");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.messages[0].find("previous projection is kept"), std::string::npos);
+    EXPECT_EQ(std::memcmp(&scene.projection, &projection, sizeof projection), 0);
+    EXPECT_TRUE(state.editor.commandNames().empty());  // the camera is view state
+}
+
+}  // namespace
+}  // namespace ms::app
