@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "../tests/model/gmf_builder.h"
+#include "edit/editor.h"
 #include "model/model.h"
 #include "skin/bones.h"
 #include "skin/envelope.h"
@@ -142,6 +143,28 @@ void BM_ConnectSkinned(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * vertices);
 }
 
+// The same through the Editor, as the window and the batch tool run it: with the snapshot that
+// keeps the state before the command for undo.
+void BM_ConnectSkinnedCommand(benchmark::State& state) {
+    const auto vertices = static_cast<std::int32_t>(state.range(0));
+    ms::Model& model = const_cast<ms::Model&>(SkinnedModel(vertices));
+    std::optional<ms::Scene> scene;
+    std::optional<ms::Editor> editor;
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.reset();
+        scene.reset();
+        scene.emplace(Skeleton());
+        editor.emplace(model, *scene);
+        state.ResumeTiming();
+        const ms::Status s = editor->Run("Connect", [](ms::Model& m, ms::Scene& sc) {
+            return ms::Connect(m, sc, 0, 2500.0f);
+        });
+        if (!s) state.SkipWithError("connect failed");
+    }
+    state.SetItemsProcessed(state.iterations() * vertices);
+}
+
 // The weights alone of the same vertices, with their normals and three influences.
 void BM_WeightsAlone(benchmark::State& state) {
     const auto vertices = static_cast<std::size_t>(state.range(0));
@@ -217,6 +240,7 @@ void BM_CopyShadowSizedBytes(benchmark::State& state) {
 
 BENCHMARK(BM_WeightsAlone)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConnectSkinned)->Arg(250'000)->Arg(500'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConnectSkinnedCommand)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopySourceBytes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopyShadowSizedBytes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConnectShadow)->Unit(benchmark::kMillisecond);
