@@ -26,6 +26,7 @@ void WriteFile(const std::string& path, const void* data, std::size_t size) {
 const std::string& SeedFile() {
     static const std::string path = [] {
         const std::string text =
+            "xof 0303txt 0032\n"
             "Material Skin { 0.9;0.7;0.6;1.0;; 8.0; 0.2;0.2;0.2;; 0.0;0.0;0.0;; TextureFilename { \"skin.bmp\"; } }\n"
             "Frame Root { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n"
             " Mesh Body { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; {Skin} } } }\n";

@@ -13,19 +13,6 @@ HandlerGroups::HandlerGroups(MainDialog& dialog) {
     // Each group: make it with the shared state and the window's controls, then route it.
     // groups_.push_back(std::make_unique<SomeHandlers>(dialog.state(), dialog));
     // dialog.RouteGroup(HandlerGroup::kSome, groups_.back().get());
-    groups_.push_back(std::make_unique<MeshToolsHandlers>(dialog.state(), dialog));
-    dialog.RouteGroup(HandlerGroup::kMeshTools, groups_.back().get());
-    groups_.push_back(std::make_unique<MaterialToolsHandlers>(dialog.state(), dialog));
-    dialog.RouteGroup(HandlerGroup::kMaterialTools, groups_.back().get());
-    // The tolerance "Set" sits among the merge settings; routed after that group so it serves 1010.
-    groups_.push_back(std::make_unique<ToleranceHandler>(dialog.state(), dialog));
-    dialog.Route({1010}, groups_.back().get());
-    // "Merging Tools" but the tolerance "Set", which the handler above serves.
-    groups_.push_back(std::make_unique<MergeToolsHandlers>(dialog.state(), dialog));
-    dialog.RouteGroup(HandlerGroup::kConnect, groups_.back().get());
-    dialog.RouteGroup(HandlerGroup::kConnectShadow, groups_.back().get());
-    dialog.Route({id::kConnectBlank, id::kConnectBlankShadow, id::kLevelDown, id::kLevelUp, id::kSetDistance},
-                 groups_.back().get());
     EditorState& state = dialog.state();
     groups_.push_back(std::make_unique<BoneButtons>(state, dialog));
     dialog.RouteGroup(HandlerGroup::kBones, groups_.back().get());
@@ -39,8 +26,25 @@ HandlerGroups::HandlerGroups(MainDialog& dialog) {
     };
     mouse_ = std::make_unique<ViewportMouse>(state, dialog, *envelope, *camera, clientToScreen);
     dialog.SetMouseHandler(mouse_.get());
+    state.showPickedBone = [&state, group = envelope.get()] {
+        group->Enable(state.bonePicked);
+        if (state.bonePicked) group->Ref();
+    };
     groups_.push_back(std::move(envelope));
     groups_.push_back(std::move(camera));
+    groups_.push_back(std::make_unique<MeshToolsHandlers>(state, dialog));
+    dialog.RouteGroup(HandlerGroup::kMeshTools, groups_.back().get());
+    groups_.push_back(std::make_unique<MaterialToolsHandlers>(state, dialog));
+    dialog.RouteGroup(HandlerGroup::kMaterialTools, groups_.back().get());
+    // The tolerance "Set" sits among the merge settings; routed after that group so it serves 1010.
+    groups_.push_back(std::make_unique<ToleranceHandler>(state, dialog));
+    dialog.Route({1010}, groups_.back().get());
+    // "Merging Tools" but the tolerance "Set", which the handler above serves.
+    groups_.push_back(std::make_unique<MergeToolsHandlers>(state, dialog));
+    dialog.RouteGroup(HandlerGroup::kConnect, groups_.back().get());
+    dialog.RouteGroup(HandlerGroup::kConnectShadow, groups_.back().get());
+    dialog.Route({id::kConnectBlank, id::kConnectBlankShadow, id::kLevelDown, id::kLevelUp, id::kSetDistance},
+                 groups_.back().get());
 }
 
 HandlerGroups::~HandlerGroups() = default;

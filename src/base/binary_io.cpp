@@ -1,11 +1,16 @@
 #include "base/binary_io.h"
 
-#include <bit>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 static_assert(std::endian::native == std::endian::little,
               "file fields are copied as they stand in memory: little-endian hosts only");
@@ -17,6 +22,45 @@ constexpr std::size_t kBufferSize = 1 << 20;
 
 std::string SystemReason() { return std::strerror(errno); }
 
+// What a path names that is not a regular file, for the messages.
+std::string NotRegular(const struct stat& st) {
+    return S_ISDIR(st.st_mode) ? "is a directory" : "is not a regular file";
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows the symbolic links of `path` to the name they end at, which may not exist yet (a link
+// to a file still to be made). False after 40 links, as the system's own limit.
+bool FollowLinks(std::string& path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0) return false;
+        target.resize(static_cast<std::size_t>(n));
+        path = target.front() == '/' ? target : DirectoryOf(path) + "/" + target;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// A file that grows past the process's file-size limit would otherwise end the program with
+// SIGXFSZ; ignored, the write fails with EFBIG and the save is cleaned up and reported.
+void IgnoreFileSizeSignal() {
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
+}
+
 }  // namespace
 
 FileReader::~FileReader() {
@@ -25,13 +69,27 @@ FileReader::~FileReader() {
 }
 
 Status FileReader::Open(const std::string& path) {
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) return Status::Error("cannot open '" + path + "': " + SystemReason());
-    if (std::fseek(file_, 0, SEEK_END) != 0) return Status::Error("cannot seek in '" + path + "'");
-    long end = std::ftell(file_);
-    if (end < 0) return Status::Error("'" + path + "' is not a regular file");
-    std::rewind(file_);
-    size_ = static_cast<std::uint64_t>(end);
+    // Opened without blocking, so that a FIFO cannot hold the program; only regular files are read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return Status::Error("cannot open '" + path + "': " + SystemReason());
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const std::string reason = SystemReason();
+        ::close(fd);
+        return Status::Error("cannot open '" + path + "': " + reason);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Status::Error("cannot open '" + path + "': it " + NotRegular(st));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    file_ = ::fdopen(fd, "rb");
+    if (!file_) {
+        const std::string reason = SystemReason();
+        ::close(fd);
+        return Status::Error("cannot open '" + path + "': " + reason);
+    }
+    size_ = static_cast<std::uint64_t>(st.st_size);
     buffer_ = static_cast<unsigned char*>(std::malloc(kBufferSize));
     if (!buffer_) return Status::Error("out of memory");
     return Status::Ok();
@@ -40,6 +98,7 @@ Status FileReader::Open(const std::string& path) {
 bool FileReader::Fill() {
     bufferPos_ = 0;
     bufferEnd_ = std::fread(buffer_, 1, kBufferSize, file_);
+    if (bufferEnd_ == 0) NoteShortRead();
     return bufferEnd_ > 0;
 }
 
@@ -52,7 +111,10 @@ bool FileReader::ReadBytes(void* out, std::size_t count) {
             if (count >= kBufferSize) {
                 std::size_t got = std::fread(dst, 1, count, file_);
                 offset_ += got;
-                if (got != count) return false;
+                if (got != count) {
+                    NoteShortRead();
+                    return false;
+                }
                 return true;
             }
             if (!Fill()) return false;
@@ -65,6 +127,11 @@ bool FileReader::ReadBytes(void* out, std::size_t count) {
         offset_ += n;
     }
     return true;
+}
+
+void FileReader::NoteShortRead() {
+    if (readError_.empty())
+        readError_ = std::ferror(file_) ? SystemReason() : "the file ended early: it was shortened while being read";
 }
 
 bool FileReader::ReadI32(std::int32_t& out) { return ReadBytes(&out, 4); }
@@ -87,8 +154,25 @@ bool FileReader::Skip(std::uint64_t count) {
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 Status AtomicFileWriter::Open(const std::string& path) {
+    IgnoreFileSizeSignal();
     target_ = path;
-    temp_ = path + ".tmp-XXXXXX";
+    const std::string cannot = "cannot write '" + path + "': ";
+    struct stat st;
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return Status::Error(cannot + "it is a directory");
+    if (exists && !S_ISREG(st.st_mode)) return OpenDirect(path);
+    // A symbolic link stays: the file it leads to is replaced.
+    if (!FollowLinks(target_)) return Status::Error(cannot + SystemReason());
+    if (exists) {
+        if ((st.st_mode & 0222) == 0) return Status::Error(cannot + "the file is read-only");
+        if (::access(target_.c_str(), W_OK) != 0) return Status::Error(cannot + SystemReason());
+        keepMode_ = true;
+        mode_ = st.st_mode & 07777;
+        owner_ = st.st_uid;
+        group_ = st.st_gid;
+    }
+    // A short name, so that it fits wherever the target's name fits.
+    temp_ = DirectoryOf(target_) + "/." + BaseOf(target_).substr(0, 100) + ".tmp-XXXXXX";
     int fd = ::mkstemp(temp_.data());
     if (fd < 0) {
         temp_.clear();
@@ -98,9 +182,22 @@ Status AtomicFileWriter::Open(const std::string& path) {
     if (!file_) {
         ::close(fd);
         Discard();
-        return Status::Error("cannot write '" + path + "': " + SystemReason());
+        return Status::Error(cannot + SystemReason());
     }
     std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
+    return Status::Ok();
+}
+
+// A device, FIFO or socket is written in place: there is no file to replace.
+Status AtomicFileWriter::OpenDirect(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return Status::Error("cannot write '" + path + "': " + SystemReason());
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        ::close(fd);
+        return Status::Error("cannot write '" + path + "': " + SystemReason());
+    }
+    direct_ = true;
     return Status::Ok();
 }
 
@@ -129,7 +226,12 @@ Status AtomicFileWriter::Commit() {
         failed_ = true;
         error_ = SystemReason();
     }
-    if (!failed_ && ::fsync(::fileno(file_)) != 0 && errno != EINVAL) {
+    // Pipes and devices cannot be synced; only a regular file's data must reach the disk.
+    if (!failed_ && !direct_ && ::fsync(::fileno(file_)) != 0 && errno != EINVAL) {
+        failed_ = true;
+        error_ = SystemReason();
+    }
+    if (!failed_ && !direct_ && !KeepIdentity()) {
         failed_ = true;
         error_ = SystemReason();
     }
@@ -143,10 +245,7 @@ Status AtomicFileWriter::Commit() {
         Discard();
         return Status::Error("cannot write '" + target_ + "': " + error_);
     }
-    // mkstemp creates the file readable by its owner only; give it the usual permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(temp_.c_str(), 0666 & ~mask);
+    if (direct_) return Status::Ok();
     if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
         std::string reason = SystemReason();
         Discard();
@@ -154,6 +253,21 @@ Status AtomicFileWriter::Commit() {
     }
     temp_.clear();
     return Status::Ok();
+}
+
+// Gives the temporary the target's owner (where permitted) and mode, or for a new file the
+// usual permissions (mkstemp creates it readable by its owner only).
+bool AtomicFileWriter::KeepIdentity() {
+    const int fd = ::fileno(file_);
+    if (!keepMode_) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return ::fchmod(fd, 0666 & ~mask) == 0;
+    }
+    // Only root may give a file away: otherwise the new file stays ours, in the target's group
+    // when we belong to it. Neither failure stops the save.
+    if (::fchown(fd, owner_, group_) != 0 && ::fchown(fd, static_cast<uid_t>(-1), group_) != 0) errno = 0;
+    return ::fchmod(fd, mode_) == 0;
 }
 
 void AtomicFileWriter::Discard() {

@@ -1,5 +1,6 @@
 #include "batch/batch.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <ostream>
@@ -53,17 +54,33 @@ std::string JsonText(const Json& json) { return json.dump(2, ' ', false, Json::e
 
 Status DumpModel(BatchContext& c, Args args) { return WriteText(c, args, JsonText(ModelToJson(c.model))); }
 
-void PrintFrameTree(const Model& m, std::int32_t frame, int depth, std::vector<bool>& shown, std::ostream& out) {
-    // Walks the sibling chain iteratively and recurses into children; the loaded file was
-    // checked to be a tree, so this ends.
-    for (std::int32_t f = frame; f != -1; f = m.FrameNextSibling(f)) {
-        out << std::string(2 * depth, ' ') << "F : " << m.FrameName(f) << "\n";
+// Indentation grows with the depth up to this level; deeper lines carry their level instead, so
+// that the text of a deep chain grows linearly with the number of frames.
+constexpr std::size_t kDeepestIndent = 32;
+
+std::string Indent(std::size_t depth) {
+    if (depth <= kDeepestIndent) return std::string(2 * depth, ' ');
+    return std::string(2 * kDeepestIndent, ' ') + "<level " + std::to_string(depth) + "> ";
+}
+
+// Prints the frames depth first (a frame, its mesh nodes, its children, then its next sibling)
+// with an explicit stack, so a deep tree cannot exhaust the call stack; each frame once.
+void PrintFrameTree(const Model& m, std::vector<bool>& shown, std::ostream& out) {
+    std::vector<bool> seen(m.FrameCount(), false);
+    std::vector<std::pair<std::int32_t, std::size_t>> stack{{0, 0}};  // (frame, depth)
+    while (!stack.empty()) {
+        const auto [f, depth] = stack.back();
+        stack.pop_back();
+        if (f < 0 || f >= m.FrameCount() || seen[f]) continue;
+        seen[f] = true;
+        out << Indent(depth) << "F : " << m.FrameName(f) << "\n";
         std::int32_t first = m.FrameFirstMeshNode(f);
         for (std::int32_t n = first; first >= 0 && n < first + m.FrameMeshNodeCount(f); ++n) {
-            out << std::string(2 * depth + 2, ' ') << "M : " << m.MeshNodeName(n) << "\n";
+            out << Indent(depth + 1) << "M : " << m.MeshNodeName(n) << "\n";
             if (n < static_cast<std::int32_t>(shown.size())) shown[n] = true;
         }
-        PrintFrameTree(m, m.FrameFirstChild(f), depth + 1, shown, out);
+        stack.push_back({m.FrameNextSibling(f), depth});
+        stack.push_back({m.FrameFirstChild(f), depth + 1});
     }
 }
 
@@ -84,7 +101,7 @@ Status Info(BatchContext& c, Args args) {
          << "  geometries: " << m.GeometryCount() << " (" << vertices << " vertices, " << primitives
          << " primitives)\n";
     std::vector<bool> shown(m.MeshNodeCount(), false);
-    if (m.FrameCount() > 0) PrintFrameTree(m, 0, 0, shown, text);
+    PrintFrameTree(m, shown, text);
     for (std::int32_t n = 0; n < m.MeshNodeCount(); ++n)
         if (!shown[n]) text << "M : " << m.MeshNodeName(n) << "\n";
     c.out << text.str();
@@ -152,42 +169,68 @@ struct Step {
 
 struct Options {
     bool keepGoing = false;
+    bool help = false;
     std::string tracePath;
 };
 
-void PrintUsage(std::ostream& err) {
-    err << "usage: modelsmith-batch [--keep-going] [--trace PATH] ACTION [ARG...] [ACTION [ARG...]]...\n"
+void PrintUsage(std::ostream& out) {
+    out << "usage: modelsmith-batch [--keep-going] [--trace PATH] [--help] [--] ACTION [ARG...] [ACTION [ARG...]]...\n"
+           "  --keep-going  go on after a failed action (the exit status is still 1)\n"
+           "  --trace PATH  write every device call of every frame drawn to PATH\n"
+           "  --help        print this text\n"
+           "  --            end of the options: later words starting with -- are actions or arguments\n"
            "actions:\n";
-    for (const BatchAction& a : BatchActions()) err << "  " << a.name << (*a.usage ? " " : "") << a.usage << "\n";
+    for (const BatchAction& a : BatchActions()) out << "  " << a.name << (*a.usage ? " " : "") << a.usage << "\n";
 }
 
-// Splits the words into steps: an action word takes the following words as its arguments, up to
-// the next action word or its largest number of arguments.
+// Splits the words into steps. An action word takes its required arguments whatever they say (a
+// file may be named like an action), then optional ones up to its largest number, stopping at the
+// next action word or option. Options may stand between steps until `--`.
 Status Parse(const std::vector<std::string>& words, Options& options, std::vector<Step>& steps) {
+    bool optionsEnded = false;
+    auto isOption = [&](const std::string& word) { return !optionsEnded && word.rfind("--", 0) == 0; };
     for (std::size_t i = 0; i < words.size();) {
         const std::string& word = words[i++];
-        if (word == "--keep-going") {
-            options.keepGoing = true;
+        if (!optionsEnded && (word == "--help" || word == "-h")) {
+            options.help = true;
+            return Status::Ok();
+        }
+        if (isOption(word)) {
+            if (word == "--") {
+                optionsEnded = true;
+            } else if (word == "--keep-going") {
+                options.keepGoing = true;
+            } else if (word == "--trace") {
+                if (i == words.size()) return Status::Error("--trace needs PATH");
+                options.tracePath = words[i++];
+            } else {
+                return Status::Error("unknown option '" + word + "'");
+            }
             continue;
         }
-        if (word == "--trace") {
-            if (i == words.size()) return Status::Error("--trace needs PATH");
-            options.tracePath = words[i++];
-            continue;
-        }
-        if (word == "--help" || word == "-h") return Status::Error("");
         const BatchAction* action = FindAction(word);
         if (!action) return Status::Error("unknown action '" + word + "'");
         Step step{action, {}};
-        while (i < words.size() && static_cast<int>(step.args.size()) < action->maxArgs && !FindAction(words[i]) &&
-               words[i].rfind("--", 0) != 0)
+        while (static_cast<int>(step.args.size()) < action->minArgs && i < words.size())
             step.args.push_back(words[i++]);
         if (static_cast<int>(step.args.size()) < action->minArgs)
             return Status::Error(std::string(action->name) + " needs " + action->usage);
+        while (i < words.size() && static_cast<int>(step.args.size()) < action->maxArgs && !FindAction(words[i]) &&
+               !isOption(words[i]))
+            step.args.push_back(words[i++]);
         steps.push_back(std::move(step));
     }
     if (steps.empty()) return Status::Error("no action given");
     return Status::Ok();
+}
+
+// Output that could not be written (a full disk, a closed standard output) fails the run.
+int FinishOutput(std::ostream& out, std::ostream& err, int exit) {
+    errno = 0;
+    const bool synced = out.rdbuf() && out.rdbuf()->pubsync() == 0;  // also when the stream failed before
+    if (synced && out) return exit;
+    err << "modelsmith-batch: cannot write the output: " << (errno ? std::strerror(errno) : "the stream failed") << "\n";
+    return kBatchFailed;
 }
 
 }  // namespace
@@ -214,9 +257,13 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     Options options;
     std::vector<Step> steps;
     if (Status s = Parse(args, options, steps); !s) {
-        if (!s.message().empty()) err << "modelsmith-batch: " << s.message() << "\n";
+        err << "modelsmith-batch: " << s.message() << "\n";
         PrintUsage(err);
         return kBatchUsage;
+    }
+    if (options.help) {
+        PrintUsage(out);
+        return FinishOutput(out, err, kBatchOk);
     }
     BatchContext context(out, err, options.tracePath);
     if (!context.viewport->status()) {
@@ -231,8 +278,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         exit = kBatchFailed;
         if (!options.keepGoing) break;
     }
-    out.flush();
-    return exit;
+    return FinishOutput(out, err, exit);
 }
 
 }  // namespace ms

@@ -1,5 +1,6 @@
 #include "batch/batch_viewport.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <ostream>
@@ -13,8 +14,11 @@ namespace ms {
 
 BatchViewport::BatchViewport(Model& model, Scene& scene, const std::string& tracePath) : model_(model), scene_(scene) {
     if (!tracePath.empty()) {
+        errno = 0;
         trace_.open(tracePath, std::ios::out | std::ios::trunc);
-        if (!trace_) status_ = Status::Error("cannot write the trace file '" + tracePath + "'");
+        if (!trace_)
+            status_ = Status::Error("cannot write the trace file '" + tracePath +
+                                    "': " + (errno ? std::strerror(errno) : "it cannot be opened"));
     }
     if (Status s = Resize(kViewportWidth, kViewportHeight); !s && status_) status_ = s;
 }
@@ -49,6 +53,12 @@ void BatchViewport::SetSpecular(bool on) {
 }
 
 Status BatchViewport::Render(const std::string& path, int width, int height) {
+    // Checked before the device and the frame are made for it: the PNG writer would refuse it.
+    constexpr std::uint64_t kMostPixels = kMaxImageBytes / 4;
+    if (std::uint64_t(width) * std::uint64_t(height) > kMostPixels)
+        return Status::Error("a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                             " pixels is too large: a PNG picture has at most " + std::to_string(kMostPixels) +
+                             " pixels (8192 x 8192)");
     if (Status s = Resize(width, height); !s) return s;
     tracing_ = true;
     if (trace_.is_open()) trace_ << "# frame " << ++frames_ << '\n';

@@ -66,7 +66,9 @@ Status ConvertFvfAction(BatchContext& c, Args args) {
     std::uint32_t fvf = 0;
     if (!ParseU32(args[1], fvf)) return NotA("an FVF (decimal or 0x hexadecimal)", args[1]);
     LayoutConverter layouts;
-    if (!layouts.SetFvf(LayoutSlot::kTarget, fvf)) return Status::Error("the vertex layout " + args[1] + " is not supported");
+    if (!layouts.SetFvf(LayoutSlot::kTarget, fvf)) {
+        return Status::Error("the vertex layout " + args[1] + " is not supported");
+    }
     return c.editor.Run("Update FVF", [&](Model& m, Scene&) { return layouts.ConvertGeometry(*m.Geometry(geometry)); });
 }
 

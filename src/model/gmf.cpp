@@ -8,6 +8,7 @@
 
 #include "base/binary_io.h"
 #include "model/model.h"
+#include "model/name_registry.h"
 
 namespace ms {
 namespace {
@@ -160,6 +161,9 @@ void MergeInto(ModelRecords& records, std::vector<FrameRecord>&& frames, std::ve
         rebase(f.firstChild, oldFrames);
         rebase(f.firstMeshNode, oldNodes);
     }
+    // The names of the Model before the file; each new name is made unique against them and the
+    // new names before it, through hashed lookups, so a merge stays linear in the names.
+    NameRegistry frameNames(records.frames);
     records.frames.insert(records.frames.end(), frames.begin(), frames.end());
     if (!frames.empty()) {
         std::int32_t last = oldFrames;
@@ -170,11 +174,7 @@ void MergeInto(ModelRecords& records, std::vector<FrameRecord>&& frames, std::ve
     if (oldFrames != 0) {
         for (auto i = static_cast<std::size_t>(oldFrames); i < records.frames.size(); ++i) {
             int counter = 0;
-            MakeNameUnique(records.frames[i].name, "frame", &counter, [&](const char* name) {
-                for (std::size_t j = 0; j < i; ++j)
-                    if (std::strcmp(records.frames[j].name, name) == 0) return true;
-                return false;
-            });
+            frameNames.MakeUnique(records.frames[i].name, "frame", &counter);
         }
     }
 
@@ -182,15 +182,12 @@ void MergeInto(ModelRecords& records, std::vector<FrameRecord>&& frames, std::ve
         n.geometry += oldGeometries;
         rebase(n.material, oldMaterials);
     }
+    NameRegistry nodeNames(records.meshNodes);
     records.meshNodes.insert(records.meshNodes.end(), nodes.begin(), nodes.end());
     if (oldNodes != 0) {
         for (auto i = static_cast<std::size_t>(oldNodes); i < records.meshNodes.size(); ++i) {
             int counter = 0;
-            MakeNameUnique(records.meshNodes[i].name, "frame", &counter, [&](const char* name) {
-                for (std::size_t j = 0; j < i; ++j)
-                    if (std::strcmp(records.meshNodes[j].name, name) == 0) return true;
-                return false;
-            });
+            nodeNames.MakeUnique(records.meshNodes[i].name, "frame", &counter);
         }
     }
 
@@ -205,7 +202,10 @@ void MergeInto(ModelRecords& records, std::vector<FrameRecord>&& frames, std::ve
 Status Model::LoadGmf(const std::string& path) {
     FileReader in;
     if (Status s = in.Open(path); !s) return s;
-    auto fail = [&](const Status& s) { return Status::Error(path + ": " + s.message()); };
+    auto fail = [&](const Status& s) {
+        const std::string reason = in.readError().empty() ? "" : " (" + in.readError() + ")";
+        return Status::Error(path + ": " + s.message() + reason);
+    };
 
     GmfHeader h{};
     if (!in.ReadBytes(&h, sizeof h)) return fail(Status::Error("the file is shorter than the 20-byte header"));
@@ -244,6 +244,12 @@ Status Model::LoadGmf(const std::string& path) {
         geometries.emplace_back();
         if (Status s = ReadGeometry(in, g, geometries.back()); !s) return fail(s);
     }
+
+    // The counts describe the whole file: bytes beyond them mean the header does not hold (a
+    // file of zeros has all counts 0, for one).
+    if (in.remaining() != 0)
+        return fail(Status::Error("not a GMF file: " + std::to_string(in.remaining()) + " bytes follow" + At(in.offset()) +
+                                  " after everything its header's counts describe"));
 
     ModelRecords merged = records_;
     MergeInto(merged, std::move(frames), std::move(nodes), std::move(materials), std::move(textureNames),

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "model/name_registry.h"
 #include "model/x_reader.h"
 
 namespace ms {
@@ -108,34 +109,6 @@ struct MeshData {
         subsetStart.clear();
         subsetFaces.clear();
     }
-};
-
-// The names taken among frames or among mesh nodes, for the uniqueness rule. Besides the set
-// for the lookups it keeps, per stem (a name less its trailing digits), the counter below which
-// every candidate is taken already: names are only added during an import, so starting there
-// gives the name the rule gives when it counts from 0, without walking the taken ones again.
-class NameRegistry {
-public:
-    template <typename Record>
-    explicit NameRegistry(const std::vector<Record>& records) {
-        for (const Record& r : records) taken_.emplace(r.name, strnlen(r.name, kNameSize));
-    }
-
-    // Applies MakeNameUnique to `name` (a kNameSize field) with `*counter` as the lowest counter
-    // to try, and takes the result.
-    void MakeUnique(char* name, const char* emptyName, int* counter) {
-        std::string stem = *name ? name : emptyName;
-        while (!stem.empty() && stem.back() >= '0' && stem.back() <= '9') stem.pop_back();
-        int& known = next_[stem];
-        *counter = std::max(*counter, known);
-        MakeNameUnique(name, emptyName, counter, [&](const char* candidate) { return taken_.count(candidate) > 0; });
-        known = *counter;
-        taken_.insert(name);
-    }
-
-private:
-    std::unordered_set<std::string> taken_;
-    std::unordered_map<std::string, int> next_;
 };
 
 class XImport {
@@ -596,6 +569,7 @@ bool XImport::BuildSubset(const MeshData& mesh, std::size_t subset, std::vector<
 Status Model::LoadX(const std::string& path) {
     XReader in;
     if (Status s = in.Open(path); !s) return s;
+    if (Status s = in.ReadHeader(); !s) return Status::Error(path + ": " + s.message());
     in.SetTemplates(TemplateTable);
     ModelRecords staged = records_;
     std::vector<MeshGeometry> geometries;

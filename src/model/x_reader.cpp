@@ -98,6 +98,23 @@ Status XReader::Open(const std::string& path) {
     return Status::Ok();
 }
 
+Status XReader::ReadHeader() {
+    char header[12];
+    std::size_t length = 0;
+    for (int c; length < sizeof header && (c = Get()) >= 0;) header[length++] = static_cast<char>(c);
+    if (length == 0) return Status::Error("not a .x file: the file is empty");
+    if (length < 4 || std::memcmp(header, "xof ", 4) != 0)
+        return Status::Error("not a .x file: it does not start with \"xof \"");
+    if (length < 8 || !std::all_of(header + 4, header + 8, [](char c) { return IsDigit(c); }))
+        return Status::Error("not a .x file: \"xof \" is not followed by a four-digit version");
+    const std::string format(header + 8, length - 8);
+    if (format == "txt ") return Status::Ok();
+    if (format == "bin ") return Status::Error("a binary .x file: only text .x files are read");
+    if (format == "tzip" || format == "bzip")
+        return Status::Error("a compressed .x file (" + format + "): only text .x files are read");
+    return Status::Error("not a .x file: the format after the version is not \"txt \"");
+}
+
 void XReader::SetTemplates(const char (*table)[kTemplateSlot]) {
     for (int k = 0; k < kTemplateCount; ++k) {
         std::memcpy(templates_[k], table[k], kTemplateSlot);
@@ -108,6 +125,7 @@ void XReader::SetTemplates(const char (*table)[kTemplateSlot]) {
 bool XReader::Refill() {
     if (ended_ || block_.empty()) return false;
     linesBefore_ += CountLineFeeds(begin_, end_);
+    lineMark_ = nullptr;
     char* raw = block_.data() + 1;
     for (;;) {
         begin_ = pos_ = end_ = raw;
@@ -122,7 +140,8 @@ bool XReader::Refill() {
         }
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block_.size() - 1));
         if (!file_.ReadBytes(raw, n)) {
-            readError_ = Status::Error("cannot read the file after byte " + std::to_string(file_.offset()));
+            readError_ = Status::Error("cannot read the file after byte " + std::to_string(file_.offset()) + ": " +
+                                       (file_.readError().empty() ? "the read failed" : file_.readError()));
             Stop();
             return false;
         }
@@ -272,7 +291,15 @@ std::string XReader::ReadQuotedFileName(std::size_t maxLength) {
 }
 
 std::int64_t XReader::Line() const {
-    std::int64_t before = linesBefore_ + CountLineFeeds(begin_, pos_);
+    // Counts on from where the last call stopped in this block, so that asking at every
+    // character costs no more than one pass over the text.
+    if (!lineMark_ || lineMark_ < begin_ || lineMark_ > pos_) {
+        lineMark_ = begin_;
+        linesAtMark_ = 0;
+    }
+    linesAtMark_ += CountLineFeeds(lineMark_, pos_);
+    lineMark_ = pos_;
+    std::int64_t before = linesBefore_ + linesAtMark_;
     if (current_ == '\n' && pos_ != begin_) --before;  // a line feed belongs to the line it ends
     return before + 1;
 }

@@ -33,6 +33,10 @@ public:
 
     // Opens `path`; the error names the path and the system's reason.
     Status Open(const std::string& path);
+    // Reads the 12 characters of the header, "xof ", a four-digit version and the format, and
+    // accepts only the text format "txt ". A binary or compressed file is refused with a message
+    // that says only text .x files are read; anything else is "not a .x file".
+    Status ReadHeader();
     // The words ReadKeyword recognises: slot k holds template number k + 1, NUL-padded.
     void SetTemplates(const char (*table)[kTemplateSlot]);
 
@@ -95,6 +99,8 @@ private:
     bool heldCr_ = false;           // the previous block ended in a CR whose follower was not read yet
     bool ended_ = false;            // Ctrl-Z, a read error or Stop(): nothing follows the block
     std::int64_t linesBefore_ = 0;  // line feeds in the blocks before the current one
+    mutable const char* lineMark_ = nullptr;  // Line() has counted the block's line feeds up to here
+    mutable std::int64_t linesAtMark_ = 0;
     int current_ = 0;
     float lastNumber_ = 0.0f;
     std::string spill_;  // a number run that crosses a block boundary

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/d3d8/d3d8states.h"
 #include "platform/d3dx/d3dx8math.h"
@@ -70,46 +71,59 @@ void DrawFrameMeshNodes(IDirect3DDevice8& device, const Model& model, std::int32
     for (std::int32_t n = 0; first >= 0 && n < model.FrameMeshNodeCount(f); ++n) DrawMeshNode(device, model, first + n);
 }
 
-// Draws frame `f` and, when asked, its children, and its siblings with the same parent matrix.
-void DrawFrameTree(IDirect3DDevice8& device, const Model& model, std::int32_t f, const D3DXMATRIX& parent,
-                   bool withChildren, bool withSiblings) {
-    for (; f >= 0 && f < model.FrameCount(); f = model.FrameNextSibling(f)) {
-        const D3DXMATRIX world = FrameWorld(model, f, &parent);
+// One frame still to visit in a walk of the frame tree: its parent's world matrix (none for the
+// top-level chain) and whether it lies below the chosen frame.
+struct PendingFrame {
+    std::int32_t frame;
+    bool hasParent;
+    bool chosen;
+    D3DXMATRIX parent;
+};
+
+// Walks the frame tree from frame 0 depth first, a frame before its children and its children
+// before its next sibling, with an explicit stack so that a deep tree cannot exhaust the call
+// stack. `visit(f, world, chosen)` returns whether the frames below f count as chosen, or stops
+// the walk by setting `stop`. Each frame is visited at most once, so damaged links end too.
+template <typename Visit>
+void WalkFrameTree(const Model& model, Visit visit) {
+    std::vector<std::uint8_t> seen(static_cast<std::size_t>(std::max(model.FrameCount(), 0)), 0);
+    std::vector<PendingFrame> stack{{0, false, false, {}}};
+    bool stop = false;
+    while (!stack.empty() && !stop) {
+        const PendingFrame p = stack.back();
+        stack.pop_back();
+        const std::int32_t f = p.frame;
+        if (f < 0 || f >= model.FrameCount() || seen[f]) continue;
+        seen[f] = 1;
+        stack.push_back({model.FrameNextSibling(f), p.hasParent, p.chosen, p.parent});
+        const D3DXMATRIX world = FrameWorld(model, f, p.hasParent ? &p.parent : nullptr);
+        const bool childrenChosen = visit(f, world, p.chosen, stop);
+        stack.push_back({model.FrameFirstChild(f), true, childrenChosen, world});
+    }
+}
+
+// Draws the chosen frame and every frame below it; the whole tree is searched.
+void SearchChosenFrame(IDirect3DDevice8& device, const Model& model, std::int32_t target) {
+    WalkFrameTree(model, [&](std::int32_t f, const D3DXMATRIX& world, bool chosen, bool&) {
+        if (!chosen && f != target) return false;
         device.SetTransform(D3DTS_WORLD, &world);
         DrawFrameMeshNodes(device, model, f);
-        if (withChildren) DrawFrameTree(device, model, model.FrameFirstChild(f), world, withChildren, true);
-        if (!withSiblings) break;
-    }
+        return true;
+    });
 }
 
-void SearchChosenFrame(IDirect3DDevice8& device, const Model& model, std::int32_t target, std::int32_t f,
-                       const D3DXMATRIX* parent) {
-    // The whole tree is searched, also after the target was drawn; siblings share the parent.
-    for (; f >= 0 && f < model.FrameCount(); f = model.FrameNextSibling(f)) {
-        const D3DXMATRIX world = FrameWorld(model, f, parent);
-        if (f == target) {
-            device.SetTransform(D3DTS_WORLD, &world);
-            DrawFrameMeshNodes(device, model, f);
-            DrawFrameTree(device, model, model.FrameFirstChild(f), world, true, true);
-        } else {
-            SearchChosenFrame(device, model, target, model.FrameFirstChild(f), &world);
-        }
-    }
-}
-
-bool SearchChosenMeshNode(IDirect3DDevice8& device, const Model& model, std::int32_t node, std::int32_t f,
-                          const D3DXMATRIX* parent) {
-    for (; f >= 0 && f < model.FrameCount(); f = model.FrameNextSibling(f)) {
-        const D3DXMATRIX world = FrameWorld(model, f, parent);
+bool SearchChosenMeshNode(IDirect3DDevice8& device, const Model& model, std::int32_t node) {
+    bool found = false;
+    WalkFrameTree(model, [&](std::int32_t f, const D3DXMATRIX& world, bool, bool& stop) {
         const std::int32_t first = model.FrameFirstMeshNode(f);
         if (first >= 0 && node >= first && node < first + model.FrameMeshNodeCount(f)) {
             device.SetTransform(D3DTS_WORLD, &world);
             DrawMeshNode(device, model, node);
-            return true;
+            found = stop = true;
         }
-        if (SearchChosenMeshNode(device, model, node, model.FrameFirstChild(f), &world)) return true;
-    }
-    return false;
+        return false;
+    });
+    return found;
 }
 
 }  // namespace
@@ -187,11 +201,11 @@ void DrawSkeleton(Scene& scene, bool drawEnvelope) {
 }
 
 void DrawChosenFrame(IDirect3DDevice8& device, const Model& model, std::int32_t target) {
-    SearchChosenFrame(device, model, target, 0, nullptr);
+    SearchChosenFrame(device, model, target);
 }
 
 bool DrawChosenMeshNode(IDirect3DDevice8& device, const Model& model, std::int32_t node) {
-    return SearchChosenMeshNode(device, model, node, 0, nullptr);
+    return SearchChosenMeshNode(device, model, node);
 }
 
 void DrawFrame(Scene& scene, const Model& model, const ModelSelection& selection, bool bonePicked,

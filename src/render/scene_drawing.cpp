@@ -68,6 +68,9 @@ std::int32_t PaletteBone(const Scene& scene, std::uint32_t pairs, std::int32_t a
 int OpPalette(Scene& scene) {
     std::uint32_t n = 0;
     if (!Operand(scene, 1, n)) return 0;
+    // Operands that run past the program's words end it; a count near 2^32 would otherwise wrap
+    // the program counter.
+    if (std::uint64_t{scene.programCounter} + 2 + n > scene.programWords.size()) return 0;
     if (InRange(scene.bones, scene.currentBone)) {
         const std::uint32_t pairs = n / 2;
         for (std::uint32_t k = 0; k < pairs && k < 256; ++k) {
@@ -209,7 +212,10 @@ int RunProgram(Scene& scene, std::int32_t program) {
     if (program == -1) return 0;
     if (program < -1 || !InRange(scene.entryPoints, program)) return 1;
     scene.programCounter = scene.entryPoints[program].start;
-    while (scene.programCounter < scene.programWords.size()) {
+    // Every instruction takes at least one word, so a program that runs more instructions than
+    // there are words loops; the bound stops it.
+    for (std::size_t steps = 0; scene.programCounter < scene.programWords.size() && steps < scene.programWords.size();
+         ++steps) {
         const std::uint32_t opcode = scene.programWords[scene.programCounter];
         if (opcode >= 8 || kOpcodeHandlers[opcode](scene) == 0) break;
     }

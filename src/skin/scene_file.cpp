@@ -633,7 +633,10 @@ Status SaveSceneFile(const Scene& scene, const std::string& path, SceneFileKind 
 Status OpenSceneFile(Scene& scene, const std::string& path, SceneFileKind kind) {
     FileReader in;
     if (Status s = in.Open(path); !s) return s;
-    auto fail = [&](const Status& s) { return Status::Error(path + ": " + s.message()); };
+    auto fail = [&](const Status& s) {
+        const std::string reason = in.readError().empty() ? "" : " (" + in.readError() + ")";
+        return Status::Error(path + ": " + s.message() + reason);
+    };
 
     char magic[sizeof kMagic];
     float version = 0;

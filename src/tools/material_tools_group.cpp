@@ -67,7 +67,8 @@ void MaterialToolsHandlers::OnCommand(int id, int notification) {
         case kStageDown:
         case kStageUp:
             tools_.StepStage(id == kStageUp ? 1 : -1);
-            controls_.SetText(kStageCounter, tools_.View(state_.model, state_.currentMaterial, CheckedColour()).stageText);
+            controls_.SetText(kStageCounter,
+                              tools_.View(state_.model, state_.currentMaterial, CheckedColour()).stageText);
             controls_.SetText(kTextureName, tools_.TextureNameText(state_.model));
             break;
         case kTextureDown:
@@ -110,7 +111,9 @@ void MaterialToolsHandlers::ShowMaterial() {
     ShowView(view);
 }
 
-void MaterialToolsHandlers::ShowColours() { ShowView(tools_.View(state_.model, state_.currentMaterial, CheckedColour())); }
+void MaterialToolsHandlers::ShowColours() {
+    ShowView(tools_.View(state_.model, state_.currentMaterial, CheckedColour()));
+}
 
 void MaterialToolsHandlers::ShowView(const MaterialView& view) {
     for (int i = 0; i < 4; ++i) controls_.SetText(kColourFields[i], view.colour[i]);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -9,9 +10,6 @@
 
 #include "model/model.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace ms {
 namespace {
@@ -112,18 +110,16 @@ namespace {
 
 constexpr int kMaxWords = 32;  // the widest layout has 29 words
 
-// For each 32-bit word of a target vertex: the source word it copies, or -1 for a constant word
-// (0, or 1.0 for RHW).
+// For each 32-bit word of a target vertex: the source word it takes, masked to nothing for a word
+// that no source component fills, and the constant added to it (1.0 for RHW).
 struct WordPlan {
-    int words = 0;
-    std::int32_t sourceWord[kMaxWords];
+    std::uint32_t sourceWord[kMaxWords] = {};
+    std::uint32_t mask[kMaxWords] = {};
     std::uint32_t constant[kMaxWords] = {};
 };
 
 WordPlan MakePlan(const VertexLayout& from, const VertexLayout& to) {
     WordPlan plan;
-    plan.words = static_cast<int>(to.stride / 4);
-    std::fill(std::begin(plan.sourceWord), std::end(plan.sourceWord), -1);
     const float one = 1.0f;
     for (int id = 0; id < kPropertyCount; ++id) {
         const std::int32_t at = to.offsets[id];
@@ -131,59 +127,52 @@ WordPlan MakePlan(const VertexLayout& from, const VertexLayout& to) {
         if (id == kPropRhw) {
             std::memcpy(&plan.constant[at / 4], &one, 4);
         } else if (from.offsets[id] >= 0) {
-            plan.sourceWord[at / 4] = from.offsets[id] / 4;
+            plan.sourceWord[at / 4] = static_cast<std::uint32_t>(from.offsets[id] / 4);
+            plan.mask[at / 4] = ~0u;
         }
     }
     return plan;
 }
 
-}  // namespace
-
-namespace {
-
-// Writes `bytes` (a multiple of 16) from the staging block to the target. Large targets bypass
-// the cache on the way out (streaming stores), so the target is never read before it is written.
-void WriteOut(std::uint8_t* target, const std::uint8_t* staging, std::size_t bytes) {
-#if defined(__SSE2__)
-    if (reinterpret_cast<std::uintptr_t>(target) % 16 == 0 && bytes % 16 == 0) {
-        for (std::size_t at = 0; at < bytes; at += 16) {
-            const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(staging + at));
-            _mm_stream_si128(reinterpret_cast<__m128i*>(target + at), v);
+// The copy loop with the target's word count known to the compiler: the plan is copied into
+// locals that stay in registers, and the word loop unrolls into straight, branch-free code.
+template <int kWords>
+void ConvertWords(const WordPlan& plan, const std::uint8_t* source, std::size_t sourceStride, std::uint8_t* target,
+                  std::size_t count) {
+    if constexpr (kWords > 0) {
+        std::uint32_t sourceWord[kWords], mask[kWords], constant[kWords];
+        for (int w = 0; w < kWords; ++w) {
+            sourceWord[w] = plan.sourceWord[w];
+            mask[w] = plan.mask[w];
+            constant[w] = plan.constant[w];
         }
-        return;
+        for (std::size_t i = 0; i < count; ++i, source += sourceStride, target += kWords * 4) {
+            std::uint32_t out[kWords];
+            for (int w = 0; w < kWords; ++w) {
+                std::uint32_t value;
+                std::memcpy(&value, source + 4 * sourceWord[w], 4);
+                out[w] = (value & mask[w]) | constant[w];
+            }
+            std::memcpy(target, out, sizeof out);
+        }
     }
-#endif
-    std::memcpy(target, staging, bytes);
 }
+
+using ConvertFunction = void (*)(const WordPlan&, const std::uint8_t*, std::size_t, std::uint8_t*, std::size_t);
+
+template <std::size_t... kWords>
+constexpr std::array<ConvertFunction, sizeof...(kWords)> MakeConvertTable(std::index_sequence<kWords...>) {
+    return {&ConvertWords<static_cast<int>(kWords)>...};
+}
+
+constexpr auto kConvertByWords = MakeConvertTable(std::make_index_sequence<kMaxWords + 1>());
 
 }  // namespace
 
 void ConvertVertexBytes(const VertexLayout& from, const VertexLayout& to, const std::uint8_t* source,
                         std::uint8_t* target, std::size_t count) {
-    const WordPlan plan = MakePlan(from, to);
-    const std::size_t sourceStride = from.stride;
-    const std::size_t targetStride = to.stride;
-    // Blocks of 128 vertices are built word by word in a staging block that stays in the
-    // first-level cache (each inner loop a plain strided copy or fill), then written out whole.
-    constexpr std::size_t kBlock = 128;  // kBlock * stride is a multiple of 16
-    alignas(16) std::uint8_t staging[kBlock * kMaxWords * 4];
-    for (std::size_t first = 0; first < count; first += kBlock) {
-        const std::size_t n = std::min(kBlock, count - first);
-        const std::uint8_t* s = source + first * sourceStride;
-        for (int w = 0; w < plan.words; ++w) {
-            std::uint8_t* out = staging + 4 * w;
-            if (plan.sourceWord[w] >= 0) {
-                const std::uint8_t* in = s + 4 * plan.sourceWord[w];
-                for (std::size_t i = 0; i < n; ++i) std::memcpy(out + i * targetStride, in + i * sourceStride, 4);
-            } else {
-                for (std::size_t i = 0; i < n; ++i) std::memcpy(out + i * targetStride, &plan.constant[w], 4);
-            }
-        }
-        WriteOut(target + first * targetStride, staging, n * targetStride);
-    }
-#if defined(__SSE2__)
-    _mm_sfence();
-#endif
+    assert(from.valid && to.valid);
+    kConvertByWords[to.stride / 4](MakePlan(from, to), source, from.stride, target, count);
 }
 
 Status CheckGeometryLayout(const MeshGeometry& g) {

@@ -104,7 +104,7 @@ void ConvertVertexBytes(const VertexLayout& from, const VertexLayout& to, const 
 
 // Checks that the geometry's vertices can be read through the layout of its own FVF: the FVF is
 // valid, the geometry's stride is the layout's, and it holds vertex count * stride bytes. The
-// error names the FVF ("the vertex layout 0x... is not supported").
+// error names the FVF ("the vertex layout 0x... is not supported", or what does not match).
 Status CheckGeometryLayout(const MeshGeometry& geometry);
 
 // The two layouts that the editing tools work with: the target (the FVF being built or converted

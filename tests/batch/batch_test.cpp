@@ -1,6 +1,9 @@
 #include "batch/batch.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -99,11 +102,69 @@ TEST_F(BatchTest, FailureStopsAndNamesActionFileAndReason) {
 
 TEST_F(BatchTest, UsageErrors) {
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"frobnicate"}, {"replace"}, {"save", "dump-model"}, {"clear", "extra"}}) {
+         {std::vector<std::string>{}, {"frobnicate"}, {"replace"}, {"save"}, {"clear", "extra"}, {"--trace"}}) {
         Outcome r = Batch(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("usage"), std::string::npos);
     }
+}
+
+TEST_F(BatchTest, CommandLineOptionsAndArgumentsThatLookLikeWords) {
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.root());
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* out;  // expected in standard output
+        const char* err;  // expected in standard error
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "usage: modelsmith-batch", ""},
+        {{"clear", "-h", "frobnicate"}, 0, "actions:", ""},
+        {{"--frob", "clear"}, 2, "", "unknown option '--frob'"},
+        {{"--", "--keep-going"}, 2, "", "unknown action '--keep-going'"},
+        {{"replace", model, "save", "clear", "clear"}, 0, "", ""},          // a file named clear
+        {{"--", "replace", model, "save", "--out.gmf"}, 0, "", ""},         // a file named --out.gmf
+        {{"display", "display", "on", "dump-model", "clear"}, 0, "{", ""},  // the dump goes to the output
+    };
+    for (const Case& c : cases) {
+        Outcome r = Batch(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args[0] << " " << r.err;
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << c.args[0];
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args[0] << " " << r.err;
+    }
+    EXPECT_EQ(test::ReadFileBytes("clear"), test::ReadFileBytes(model));
+    EXPECT_EQ(test::ReadFileBytes("--out.gmf"), test::ReadFileBytes(model));
+    std::filesystem::current_path(before);
+}
+
+TEST_F(BatchTest, OutputThatCannotBeWrittenFailsTheRun) {
+    std::ostream broken(nullptr);
+    std::ostringstream err;
+    EXPECT_EQ(RunBatch({"replace", model, "dump-model"}, broken, err), 1);
+    EXPECT_NE(err.str().find("cannot write the output"), std::string::npos) << err.str();
+}
+
+TEST_F(BatchTest, InputsThatAreNotRegularFilesAreRefusedAndNamed) {
+    std::filesystem::create_directory(dir.Path("d.x"));
+    ASSERT_EQ(::mkfifo(dir.Path("fifo.gmf").c_str(), 0600), 0);
+    const std::vector<std::string> cases[] = {
+        {"replace", dir.Path("d.x")},       {"merge", dir.root().string()},       {"info", dir.Path("fifo.gmf")},
+        {"open-scene", dir.Path("d.x")},    {"load-skeleton", dir.Path("fifo.gmf")}, {"texture-to-png", dir.Path("d.x"), dir.Path("o.png")},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        Outcome r = Batch(args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        const bool named = r.err.find("is a directory") != std::string::npos ||
+                           r.err.find("is not a regular file") != std::string::npos;
+        EXPECT_TRUE(named) << r.err;
+    }
+    // A texture named by a .x file that is a FIFO is not read: the model loads without it.
+    test::WriteFileText(dir.Path("t.x"), "xof 0303txt 0032\nMaterial M { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { \"" +
+                                            dir.Path("fifo.gmf") + "\"; } }\n");
+    Outcome r = Batch({"replace", dir.Path("t.x"), "dump-model"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json::parse(r.out)["textures"][0]["loaded"], false);
 }
 
 TEST_F(BatchTest, InfoSummarisesAModelFile) {
@@ -111,6 +172,16 @@ TEST_F(BatchTest, InfoSummarisesAModelFile) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("frames: 3"), std::string::npos);
     EXPECT_NE(r.out.find("F : Scene_Root\n  F : Hips\n    M : Body\n  F : Legs2\n"), std::string::npos) << r.out;
+}
+
+TEST_F(BatchTest, InfoOfAVeryDeepChainIndentsUpToALimit) {
+    test::WriteFileBytes(dir.Path("deep.gmf"), test::DeepChain(50000).Bytes());
+    Outcome r = Batch({"info", dir.Path("deep.gmf")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string indent(64, ' ');
+    EXPECT_NE(r.out.find("\n" + indent + "F : F32\n" + indent + "<level 33> F : F33\n"), std::string::npos);
+    EXPECT_NE(r.out.find(indent + "<level 50000> M : Tip\n"), std::string::npos);
+    EXPECT_LT(r.out.size(), 5000000u);
 }
 
 std::vector<std::string> Keys(const Json& object) {

@@ -67,6 +67,11 @@ TEST_F(ViewportActions, BadArgumentsAreReported) {
         EXPECT_EQ(r.status, 1) << args[0] << " " << args[1];
         EXPECT_NE(r.err.find(args[0]), std::string::npos) << r.err;
     }
+    for (const char* size : {"16384x16384", "8192x8193"}) {  // refused at once, before any drawing
+        Outcome big = Batch({"render", dir.Path("big.png"), size});
+        EXPECT_EQ(big.status, 1) << size;
+        EXPECT_NE(big.err.find("pixels is too large"), std::string::npos) << big.err;
+    }
     Outcome r = Batch({"select-frame", "Nobody", "render", dir.Path("n.png")});
     EXPECT_EQ(r.status, 0);  // as the tree: an unknown name selects nothing
     EXPECT_NE(r.err.find("Nobody"), std::string::npos);
@@ -96,7 +101,9 @@ TEST_F(ViewportActions, TraceRecordsTheCallsOfEachFrame) {
     EXPECT_NE(trace.find("# frame 2\nClear("), std::string::npos);
     EXPECT_NE(trace.find("SetRenderState(CULLMODE, 1)"), std::string::npos);
     EXPECT_EQ(trace.find("CreateTexture"), std::string::npos);  // only the frames are traced
-    EXPECT_EQ(Batch({"--trace", dir.Path("no/such/dir/t.txt"), "clear"}).status, 1);
+    Outcome failed = Batch({"--trace", dir.Path("no/such/dir/t.txt"), "clear"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("No such file or directory"), std::string::npos) << failed.err;
 }
 
 }  // namespace

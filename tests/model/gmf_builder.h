@@ -107,4 +107,16 @@ inline GmfBuilder SmallModel() {
     return b;
 }
 
+// A chain of `depth` frames, each the only child of the one before; the deepest carries the one
+// mesh node.
+inline GmfBuilder DeepChain(std::int32_t depth) {
+    GmfBuilder b;
+    for (std::int32_t i = 0; i < depth; ++i)
+        b.frames.push_back(Frame(("F" + std::to_string(i)).c_str(), i + 1 == depth ? 0 : -1, i + 1 == depth ? 1 : 0, -1,
+                                 i + 1 == depth ? -1 : i + 1));
+    b.nodes = {Node("Tip", 0, -1)};
+    b.geometries = {GeometryBlock{}};
+    return b;
+}
+
 }  // namespace ms::test

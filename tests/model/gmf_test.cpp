@@ -103,6 +103,25 @@ TEST(Gmf, NameUniquenessRule) {
     }
 }
 
+// Every frame named alike, merged into a Model that holds the same file: the new names count
+// up from 0 past the ones taken. Quick only when a merge does not compare every pair of names.
+TEST(Gmf, MergingManyLikeNamedFramesNumbersThemInOrder) {
+    TempDir dir;
+    GmfBuilder b;
+    const std::int32_t n = 20000;
+    for (std::int32_t i = 0; i < n; ++i) b.frames.push_back(Frame(i == 5 ? "Bone3" : "Bone", -1, 0, i + 1 < n ? i + 1 : -1));
+    WriteFileBytes(dir.Path("a.gmf"), b.Bytes());
+    Model m;
+    ASSERT_TRUE(m.LoadGmf(dir.Path("a.gmf")));
+    ASSERT_TRUE(m.LoadGmf(dir.Path("a.gmf")));
+    ASSERT_EQ(m.FrameCount(), 2 * n);
+    EXPECT_STREQ(m.FrameName(n), "Bone0");
+    EXPECT_STREQ(m.FrameName(n + 2), "Bone2");
+    EXPECT_STREQ(m.FrameName(n + 3), "Bone4");  // Bone3 is taken by the first copy
+    EXPECT_STREQ(m.FrameName(n + 5), "Bone6");
+    EXPECT_STREQ(m.FrameName(2 * n - 1), "Bone20000");
+}
+
 TEST(Gmf, LoadingIntoAnEmptyModelKeepsDuplicateAndEmptyNames) {
     TempDir dir;
     GmfBuilder b;
@@ -196,6 +215,13 @@ TEST_F(GmfRejects, BadCountsInTheHeader) {
         std::memcpy(bad.data() + 4 * field, &huge, 4);
         ExpectRejected(bad, nullptr, "header field " + std::to_string(field));
     }
+}
+
+TEST_F(GmfRejects, BytesBeyondWhatTheHeaderDescribes) {
+    std::vector<std::uint8_t> longer = test::SmallModel().Bytes();
+    longer.push_back(0);
+    ExpectRejected(longer, "not a GMF file: 1 bytes follow", "one byte more");
+    ExpectRejected(std::vector<std::uint8_t>(4096, 0), "not a GMF file: 4076 bytes follow", "a file of zeros");
 }
 
 TEST_F(GmfRejects, EveryTruncatedPrefix) {

@@ -18,9 +18,10 @@ using test::TempDir;
 
 std::string Dump(const Model& m) { return ModelToJson(m).dump(); }
 
+// `text` after the text header, on its first line so that the line numbers stay.
 Status LoadText(Model& m, const std::string& text) {
     TempDir dir;
-    test::WriteFileText(dir.Path("m.x"), text);
+    test::WriteFileText(dir.Path("m.x"), text.rfind("xof ", 0) == 0 ? text : "xof 0303txt 0032 " + text);
     return m.LoadX(dir.Path("m.x"));
 }
 
@@ -493,6 +494,37 @@ TEST(XImport, ThousandsOfFramesOfOneNameGetCountersQuickly) {
     Model m;
     ASSERT_TRUE(LoadText(m, text));
     EXPECT_STREQ(m.FrameName(2999), "Bone2998");
+}
+
+TEST(XImport, HeaderMustNameATextFile) {
+    const struct {
+        std::string bytes;
+        const char* error;  // null: loads
+    } cases[] = {
+        {"xof 0303txt 0032\r\n", nullptr},
+        {"xof 0302txt 0064", nullptr},
+        {"", "not a .x file: the file is empty"},
+        {std::string(4096, '\0'), "not a .x file: it does not start with \"xof \""},
+        {"BM\x36\0\0\0\0\0\0\0\x36\0\0\0", "not a .x file: it does not start with \"xof \""},
+        {"xof", "not a .x file: it does not start with \"xof \""},
+        {"xof 03a3txt 0032", "not a .x file: \"xof \" is not followed by a four-digit version"},
+        {"xof 0303txt", "not a .x file: the format after the version is not \"txt \""},
+        {"xof 0303bin 0032", "a binary .x file: only text .x files are read"},
+        {"xof 0303tzip0032", "a compressed .x file (tzip): only text .x files are read"},
+        {"xof 0303bzip0032", "a compressed .x file (bzip): only text .x files are read"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        test::WriteFileText(dir.Path("h.x"), c.bytes);
+        Model m;
+        Status s = m.LoadX(dir.Path("h.x"));
+        if (!c.error) {
+            EXPECT_TRUE(s) << c.bytes << ": " << s.message();
+            continue;
+        }
+        EXPECT_FALSE(s) << c.bytes;
+        EXPECT_NE(s.message().find(c.error), std::string::npos) << s.message();
+    }
 }
 
 TEST(XImport, MissingFileIsReportedAndChangesNothing) {

@@ -58,6 +58,19 @@ TEST(XReader, BlocksOfAnySizeGiveTheSameCharactersLinesAndNumbers) {
     }
 }
 
+TEST(XReader, LineAskedAtEveryCharacterOfALargeFileCostsOnePass) {
+    std::string text;
+    for (int i = 0; i < 1000000; ++i) text += "ab\n";
+    TextReader chars(text, XReader::kDefaultBlockSize);
+    std::int64_t line = 1, mismatches = 0;
+    for (int ch = chars.reader.Get(); ch >= 0; ch = chars.reader.Get()) {
+        mismatches += chars.reader.Line() != line;
+        if (ch == '\n') ++line;
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(line, 1000001);
+}
+
 TEST(XReader, KeywordReaderKnowsOnlyTemplateNames) {
     // Dummy is dropped with its brace, Mesh stops in front of its brace, 1 is dropped with the
     // closing brace, the template declaration is skipped, Frame2 and the long word match nothing.

@@ -121,6 +121,16 @@ TEST_F(Frame, ChosenFrameDrawsItsSubtreeAndAChosenMeshNodeOnlyItself) {
     EXPECT_EQ(Lines(Draw(options, {0, 0}), "DrawIndexedPrimitiveUP").size(), 0u);
 }
 
+TEST_F(Frame, ChosenFrameAndMeshNodeOfAVeryDeepChainAreDrawn) {
+    test::TempDir dir;
+    test::WriteFileBytes(dir.Path("deep.gmf"), test::DeepChain(50000).Bytes());
+    ASSERT_TRUE(model.LoadGmf(dir.Path("deep.gmf")));
+    DisplayOptions options;
+    options.display = true;
+    for (ModelSelection selection : {ModelSelection{0, 0}, ModelSelection{49999, 0}, ModelSelection{0, 1}})
+        EXPECT_EQ(Lines(Draw(options, selection), "DrawIndexedPrimitiveUP").size(), 1u) << selection.index;
+}
+
 // A floor, a box above it and the box's shadow volume reaching through the floor: the shadow pass
 // darkens the floor where the volume crosses it.
 TEST_F(Frame, StencilShadowDarkensTheFloorUnderTheBox) {

@@ -91,6 +91,31 @@ TEST_F(SceneDrawing, DamagedIndicesDrawNothingAndReadNothing) {
     EXPECT_EQ(DrawnGeometries(), 1);
 }
 
+TEST_F(SceneDrawing, PaletteWhoseOperandsRunPastTheWordsEndsTheProgram) {
+    const std::int32_t bone = AddTopBone(0, 0, 0);
+    const std::int32_t box = AddGeometry(BoxVertices(0, 0, 0, 1, 1, 1), BoxIndices());
+    const std::int32_t material = AddMaterial(1, 0, 0);
+    struct Case {
+        const char* what;
+        std::vector<std::uint32_t> words;
+        int draws;
+    };
+    const Case cases[] = {
+        {"count that wraps the counter onto itself", {1, 4, 0xFFFFFFFEu, 1, 0}, 1},
+        {"count that wraps the counter one word on", {4, 0xFFFFFFFFu, 1, 1, 0}, 0},
+        {"pairs cut short by the end of the words", {1, 4, 4, 0, 0}, 1},
+        {"palette that ends exactly at the last word, then nothing", {4, 2, 0, 0}, 0},
+        {"palette in bounds, then a draw", {4, 2, 0, 0, 1, 0}, 1},
+    };
+    for (const Case& c : cases) {
+        scene.programWords.clear();
+        scene.entryPoints.clear();
+        scene.drawNodes.clear();
+        scene.bones[bone].firstMeshNode = AddNode(box, material, AddProgram("p", c.words), 1e9f);
+        EXPECT_EQ(DrawnGeometries(), c.draws) << c.what;
+    }
+}
+
 TEST_F(SceneDrawing, ExtrudeFillsTheUpperHalfOfThePaletteUpTo128) {
     const std::int32_t bone = AddTopBone(0, 0, 0);
     for (std::uint32_t n : {128u, 129u}) {

@@ -95,7 +95,9 @@ TEST_F(MaterialTools, FieldsEditTheChosenColourOfTheWorkingCopy) {
 
 TEST_F(MaterialTools, SetToAllChangesOnlyThePower) {
     ASSERT_TRUE(SetPowerToAll(editor, "12.5"));
-    for (std::int32_t i = 0; i < model.MaterialCount(); ++i) EXPECT_FLOAT_EQ(model.GetMaterial(i).material.Power, 12.5f);
+    for (std::int32_t i = 0; i < model.MaterialCount(); ++i) {
+        EXPECT_FLOAT_EQ(model.GetMaterial(i).material.Power, 12.5f);
+    }
     EXPECT_FLOAT_EQ(model.GetMaterial(1).material.Specular.g, 0.2f);
     EXPECT_FALSE(SetPowerToAll(editor, "abc"));
     Model empty;
@@ -142,7 +144,8 @@ TEST(Tolerance, ReadsLargeValuesAsPercentages) {
     struct Case {
         float value, tolerance;
     };
-    for (Case c : {Case{-0.5f, 0.5f}, Case{5, 0.05f}, Case{250, 0.001f}, Case{1, 0.01f}, Case{0, 0}, Case{99.9f, 0.999f}}) {
+    const Case cases[] = {{-0.5f, 0.5f}, {5, 0.05f}, {250, 0.001f}, {1, 0.01f}, {0, 0}, {99.9f, 0.999f}};
+    for (Case c : cases) {
         EXPECT_FLOAT_EQ(ToleranceFromValue(c.value), c.tolerance) << c.value;
     }
     Model model;

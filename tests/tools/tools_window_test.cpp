@@ -171,7 +171,8 @@ TEST_F(ToolsWindow, AddTextureAsksForAnImageFile) {
     prompts.AnswerFile(std::string("/textures/new.tga"));
     Click(1045);
     ASSERT_EQ(prompts.fileRequests.size(), 1u);
-    EXPECT_EQ(prompts.fileRequests[0].filter, "Image Files (*.bmp, *.tga, *.dds)|*.bmp;*.tga;*.dds|All Files (*.*)|*.*|");
+    EXPECT_EQ(prompts.fileRequests[0].filter,
+              "Image Files (*.bmp, *.tga, *.dds)|*.bmp;*.tga;*.dds|All Files (*.*)|*.*|");
     EXPECT_TRUE(prompts.fileRequests[0].overwritePrompt);
     EXPECT_EQ(model.TextureCount(), 3);
     EXPECT_EQ(dialog.Text(1153), "/textures/new.tga");

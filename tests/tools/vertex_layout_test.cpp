@@ -233,6 +233,33 @@ TEST(LayoutConverter, ConvertsComponentByComponent) {
     EXPECT_EQ(back, source);
 }
 
+// Every valid target layout, from a source that has every Property but RHW: each Property the
+// target has holds the source's word, RHW holds 1.0, and the bytes no Property covers are zero.
+TEST(LayoutConverter, ConvertsIntoEveryValidLayout) {
+    const VertexLayout from = DecodeLayout(0x18FC);  // XYZB4 with indices, all flags, 8 sets
+    ASSERT_TRUE(from.valid);
+    constexpr std::size_t kCount = 3;
+    std::vector<std::uint32_t> source(kCount * from.stride / 4);
+    for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint32_t>(1000 + i);
+    const auto sourceBytes = Words(source);
+    for (std::uint32_t fvf = 0; fvf < 0x2000; ++fvf) {
+        const VertexLayout to = DecodeLayout(fvf);
+        if (!to.valid) continue;
+        std::vector<std::uint8_t> out(kCount * to.stride, 0xEE);
+        ConvertVertexBytes(from, to, sourceBytes.data(), out.data(), kCount);
+        const std::vector<std::uint32_t> words = ToWords(out);
+        std::vector<std::uint32_t> expected(words.size(), 0);
+        for (std::size_t v = 0; v < kCount; ++v) {
+            for (int id = 0; id < kPropertyCount; ++id) {
+                if (!to.Has(id)) continue;
+                const std::size_t at = (v * to.stride + to.Offset(id)) / 4;
+                expected[at] = id == kPropRhw ? kOne : source[(v * from.stride + from.Offset(id)) / 4];
+            }
+        }
+        ASSERT_EQ(words, expected) << std::hex << fvf;
+    }
+}
+
 TEST(LayoutConverter, ConvertVerticesRefusesBadInput) {
     LayoutConverter c;
     const auto source = Words({1, 2, 3, 4, 5, 6});

@@ -35,6 +35,11 @@ inline Status Fail(const char* format, const std::string& what) {
 // Refuses a level that is empty or breaks a bound; `totalTexels` counts every level to be decoded.
 Status CheckSize(const char* format, std::int64_t width, std::int64_t height, std::uint64_t totalTexels);
 
+// The most bytes of the file the decoder of `format` may need for the image whose first bytes are
+// `head` (at least the head itself), learned from the header; refuses, as the decoder would, an
+// image beyond the size bounds, before the rest of the file is read.
+Status BytesNeeded(ImageFormat format, Bytes head, std::uint64_t& needed);
+
 // Sizes `level` for width × height texels (after CheckSize).
 void Allocate(ImageLevel& level, std::int32_t width, std::int32_t height);
 

@@ -23,7 +23,8 @@ namespace {
 // Calls `onFocusOut` when the watched widget loses the keyboard focus.
 class FocusOutFilter : public QObject {
 public:
-    FocusOutFilter(QObject* parent, std::function<void()> onFocusOut) : QObject(parent), onFocusOut_(std::move(onFocusOut)) {}
+    FocusOutFilter(QObject* parent, std::function<void()> onFocusOut)
+        : QObject(parent), onFocusOut_(std::move(onFocusOut)) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::FocusOut) onFocusOut_();
         return QObject::eventFilter(watched, event);

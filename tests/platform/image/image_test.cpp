@@ -1,5 +1,6 @@
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 
 #include <jpeglib.h>
 #include <png.h>
@@ -94,6 +95,28 @@ TEST(DecodeImage, EveryTruncatedPrefixIsRefusedAndLeavesTheImage) {
             ASSERT_EQ(image.pixels, Sentinel().pixels) << "changed by a refused prefix of " << size << " bytes";
         }
     }
+}
+
+// Each file is followed by 2 GB of nothing (a sparse file): only what the header says the image
+// needs is read, so every one decodes as its bytes alone do, and a header that asks for too
+// large an image is refused without reading on.
+TEST(DecodeImage, FileIsReadOnlyAsFarAsItsHeaderNeeds) {
+    TempDir dir;
+    const std::string path = dir.Path("padded");
+    for (const Fixture& f : Fixtures()) {
+        SCOPED_TRACE(f.name);
+        test::WriteFileBytes(path, f.bytes);
+        std::filesystem::resize_file(path, (2ull << 30) + f.bytes.size());
+        Image fromFile;
+        ASSERT_TRUE(DecodeImageFile(path, fromFile));
+        EXPECT_EQ(fromFile.pixels, test::DecodeOrFail(f.bytes).pixels);
+    }
+    test::WriteFileBytes(path, test::MakeTga({.width = 16384, .height = 16384, .bits = 32}));
+    std::filesystem::resize_file(path, 2ull << 30);
+    Image image = Sentinel();
+    Status s = DecodeImageFile(path, image);
+    EXPECT_NE(s.message().find("TGA: image of 16384 x 16384 texels needs"), std::string::npos) << s.message();
+    EXPECT_EQ(image.pixels, Sentinel().pixels);
 }
 
 TEST(DecodeImage, FileErrorsNameThePath) {
