@@ -13,6 +13,7 @@
 #include "model/model.h"
 #include "render/scene.h"
 #include "skin/mouse_tools.h"
+#include "tools/merge_settings.h"
 
 namespace ms {
 
@@ -30,6 +31,7 @@ struct BatchContext {
     Model model;
     Scene scene;
     Editor editor{model, scene};  // every action that changes the Model or the Scene runs through it
+    LevelTable levels;            // the level-of-detail distances and the current level of the merge tools
     std::ostream& out;
     std::ostream& err;
     std::unique_ptr<BatchViewport> viewport;  // made after the Scene and the Model, gone before them

@@ -85,13 +85,14 @@ inline Measure MeasurePoint(float x, float y, float z, float length, float a1, f
 
 // The weight for falloff position t, or with Normal Check the curve at 1 when the point lies on
 // the axis (d = 0) or its normal vanishes in envelope space.
-inline float WeightAt(const Measure& m, int curve, bool normalCheck, const float e[12], const D3DXVECTOR3* normal) {
+inline float WeightAt(const Measure& m, int curve, bool normalCheck, const float e[12], const D3DXVECTOR3* normal,
+                      bool zeroWhenDegenerate = false) {
     if (normalCheck && normal) {
         const D3DXVECTOR3& n = *normal;
         const float nx = n.x * e[0] + n.y * e[3] + n.z * e[6];
         const float ny = n.x * e[1] + n.y * e[4] + n.z * e[7];
         const float nz = n.x * e[2] + n.y * e[5] + n.z * e[8];
-        if (m.d == 0.0f || Length3(nx, ny, nz) == 0.0f) return FalloffCurve(curve, 1.0f);
+        if (m.d == 0.0f || Length3(nx, ny, nz) == 0.0f) return zeroWhenDegenerate ? 0.0f : FalloffCurve(curve, 1.0f);
     }
     if (m.t <= 0.0f) return 1.0f;
     if (m.t > 1.0f || std::isnan(m.t)) return 0.0f;
@@ -170,7 +171,8 @@ std::int32_t ReferenceBone(const Scene& scene) {
     return b >= 0 && b < scene.BoneCount() ? b : 0;
 }
 
-SkinWeigher::SkinWeigher(const Scene& scene, std::int32_t referenceBone) {
+SkinWeigher::SkinWeigher(const Scene& scene, std::int32_t referenceBone, DegenerateNormal degenerate)
+    : zeroWhenDegenerate_(degenerate == DegenerateNormal::kZero) {
     fallbackBone_ = referenceBone;
     if (referenceBone < 0 || referenceBone >= scene.BoneCount()) return;
     const std::int32_t root = scene.bones[referenceBone].root;
@@ -214,7 +216,8 @@ VertexWeights SkinWeigher::Weigh(const D3DXVECTOR3& p, const D3DXVECTOR3* normal
         }
         for (std::size_t i = 0; i < n; ++i) {
             const PreparedEnvelope& env = envelopes_[first + i];
-            const float weight = WeightAt({d[i], t[i], s[i]}, env.curve, env.normalCheck, &env.e[0][0], normal);
+            const float weight =
+                WeightAt({d[i], t[i], s[i]}, env.curve, env.normalCheck, &env.e[0][0], normal, zeroWhenDegenerate_);
             slots.Offer(env.bone, weight, s[i]);
         }
     }

@@ -51,13 +51,19 @@ struct VertexWeights {
     float weight[4];
 };
 
+// What Normal Check gives a bone when the point lies on the envelope's axis (its offset vector
+// has length 0) or the vertex normal vanishes in envelope space: the falloff curve at t = 1 for
+// meshes, 0 for shadow volumes.
+enum class DegenerateNormal { kCurveAtOne, kZero };
+
 // The bones of one skeleton tree, prepared for weighting many vertices. The envelopes are kept
 // field by field across the bones, so that one vertex is measured against many bones at once.
 class SkinWeigher {
 public:
     // Takes the bones whose root is the root of `referenceBone` (the picked bone, or bone 0 when
     // none is picked: ReferenceBone), in index order.
-    SkinWeigher(const Scene& scene, std::int32_t referenceBone);
+    SkinWeigher(const Scene& scene, std::int32_t referenceBone,
+                DegenerateNormal degenerate = DegenerateNormal::kCurveAtOne);
 
     // The weights of one vertex. `influences` is the number of weights the vertex layout holds,
     // the implied last one included (blend weights + 1), limited to 1 .. 4. A vertex that no
@@ -70,6 +76,7 @@ private:
     // Row r of field r for every envelope: the 12 elements of e, length, a1, a2, b1, b2.
     std::vector<float> lanes_;
     std::int32_t fallbackBone_ = 0;
+    bool zeroWhenDegenerate_ = false;
 };
 
 // The reference bone of weighting: the picked bone, or bone 0 when none is picked.
