@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -141,56 +142,65 @@ TEST(History, BudgetFromTheEnvironment) {
     unsetenv("MODELSMITH_UNDO_BUDGET");
 }
 
-// Random sequences of commands with undo and redo interleaved: after each undo the dumps equal
-// the ones recorded before the step, after each redo the ones after it.
-TEST_F(EditorTest, RandomSequencesUndoAndRedoExactly) {
+// Random sequences of batch actions with undo and redo interleaved: after each undo the dumps
+// equal the ones recorded before the step, after each redo the ones after it. View actions
+// (selection, picking, levels) are mixed in; the camera is left alone, since the bones' screen
+// positions follow it.
+TEST_F(EditorTest, RandomBatchSequencesUndoAndRedoExactly) {
     test::TempDir dir;
-    using Command = std::pair<const char*, std::function<Status(Model&, Scene&)>>;
-    const std::vector<Command> commands = {
-        {"Replace", [](Model& m, Scene&) { m.Clear(); m.Reset(); return LoadModelFile(m, "figure.x"); }},
-        {"Merge", [](Model& m, Scene&) { return LoadModelFile(m, "figure.gmf"); }},
-        {"Clear", [](Model& m, Scene&) { m.Clear(); m.Reset(); return Status::Ok(); }},
-        {"Load Sceleton", [](Model&, Scene& s) { return LoadSkeleton(s, "figure.x", false); }},
-        {"Load Sceleton", [](Model&, Scene& s) { return LoadSkeleton(s, "figure.gmf", true); }},
-        {"Clear", [](Model&, Scene& s) { s.Clear(); return Status::Ok(); }},
-        {"Save", [&](Model&, Scene& s) { return SaveSceneFile(s, dir.Path("a.skn"), SceneFileKind::kSkin); }},
-        {"Open", [&](Model&, Scene& s) { return OpenSceneFile(s, dir.Path("a.skn"), SceneFileKind::kSkin); }},
-        {"a&X=0", [](Model&, Scene& s) {
-             if (s.BoneCount() > 1) SelectBone(s, 1);
-             ZeroPickedAngle(s, 0);
-             return Status::Ok();
-         }},
+    const std::string skin = dir.Path("a.skn");
+    const std::vector<std::vector<std::string>> actions = {
+        {"replace", "figure.x"}, {"merge", "figure.gmf"}, {"clear"},
+        {"load-skeleton", "figure.x"}, {"load-skeleton", "figure.gmf", "all-frames"}, {"clear-scene"},
+        {"save-scene", skin}, {"open-scene", skin}, {"pick-bone", "1"}, {"pick-bone", "-1"},
+        {"select-frame", "Hips"}, {"select-frame", "Scene_Root"}, {"select-mesh", "Head"},
+        {"level", "3"}, {"distance", "20"}, {"connect"}, {"connect-shadow"}, {"connect-blank"},
+        {"connect-blank-shadow"}, {"clear-meshes"}, {"clear-shadow"},
+        {"convert-fvf", "Head", "0x1158"}, {"set-vertex", "Head", "0", "X", "0.5"},
+        {"set-vertex", "Head", "all", "NORMAL_Y", "1"}, {"mesh-material", "Head", "2"},
+        {"material-colour", "0", "diffuse", "1", "0", "0", "1"}, {"material-power", "1", "7"},
+        {"material-texture", "0", "1", "-1"}, {"power-to-all", "3"}, {"add-texture", "skin.png"},
+        {"tolerance", "0.5"}, {"bone-zero", "x"}, {"reset-skeleton"}, {"reset-bone"}, {"regen-envelope"},
+        {"regen-envelopes"}, {"set-envelope", "0", "0", "0", "0.1", "0.2", "0", "0", "1", "0.1", "0.3", "2", "off"},
+        {"drag", "rotate", "y", "20", "0"}, {"drag", "translate", "xy", "15", "-10"},
     };
+    auto find = [](const std::string& word) -> const BatchAction* {
+        for (const BatchAction& a : BatchActions())
+            if (word == a.name) return &a;
+        return nullptr;
+    };
+    auto newest = [&] { return editor.history().CanUndo() ? editor.history().UndoStep().after.get() : nullptr; };
     std::mt19937 random(1234);
     struct Recorded {
         std::string before, after;
     };
     std::vector<Recorded> done, undone;
-    for (int i = 0; i < 120; ++i) {
+    int undos = 0, redos = 0;
+    std::set<std::string> stepNames;
+    for (int i = 0; i < 400; ++i) {
         const int choice = static_cast<int>(random() % 10);
         if (choice < 6) {
-            const Command& command = commands[random() % commands.size()];
+            const std::vector<std::string>& words = actions[random() % actions.size()];
+            const BatchAction* action = find(words[0]);
+            ASSERT_NE(action, nullptr) << words[0];
             const std::string before = Now();
-            auto newest = [&] { return editor.history().CanUndo() ? editor.history().UndoStep().after.get() : nullptr; };
             const StateSnapshot* newestBefore = newest();
-            const bool ok = static_cast<bool>(editor.Run(command.first, command.second));
+            const bool ok = static_cast<bool>(action->run(c, std::span(words).subspan(1)));
             const std::string after = Now();
-            if (!ok) {
-                EXPECT_EQ(after, before) << command.first;
-                continue;
-            }
-            if (newest() == newestBefore) {  // changed nothing: no step
-                EXPECT_EQ(after, before) << command.first;
+            if (newest() == newestBefore) {  // a failed action or one that changed nothing: no step
+                if (!ok) EXPECT_EQ(after, before) << words[0];
                 continue;
             }
             done.push_back({before, after});
             undone.clear();
+            stepNames.insert(editor.history().UndoStep().name);
         } else if (choice < 8) {
             if (done.empty()) {
                 EXPECT_FALSE(editor.Undo());
                 continue;
             }
             ASSERT_TRUE(editor.Undo());
+            ++undos;
             EXPECT_EQ(Now(), done.back().before) << "undo at " << i;
             undone.push_back(done.back());
             done.pop_back();
@@ -200,11 +210,17 @@ TEST_F(EditorTest, RandomSequencesUndoAndRedoExactly) {
                 continue;
             }
             ASSERT_TRUE(editor.Redo());
+            ++redos;
             EXPECT_EQ(Now(), undone.back().after) << "redo at " << i;
             done.push_back(undone.back());
             undone.pop_back();
         }
     }
+    EXPECT_GT(undos, 20);
+    EXPECT_GT(redos, 10);
+    for (const char* name : {"Replace", "Merge", "Load Sceleton", "Open", "Connect", "Connect Shadow", "Connect Blank",
+                             "Clear Meshes", "Update FVF", "Set To All Dots", "Add T", "Translate", "Regen Envelopes"})
+        EXPECT_EQ(stepNames.count(name), 1u) << name;
 }
 
 }  // namespace
