@@ -38,7 +38,7 @@ void Editor::Restore(const StateSnapshot& state) {
     state.Restore(model_, scene_);
     // The bones' screen positions follow the camera, which is view state and may have moved.
     if (!scene_.bones.empty()) ProjectBones(scene_);
-    current_ = StateSnapshot::Take(model_, scene_, &state);
+    current_ = StateSnapshot::Take(model_, scene_, &state, StateSnapshot::Trust::kPools);
 }
 
 }  // namespace ms
