@@ -13,8 +13,6 @@
 namespace ms {
 namespace {
 
-constexpr int kClicked = 0;
-constexpr int kSelChanged = -402;
 
 const char* const kModelFilter = "Model Files (*.x, *.gmf)|*.x;*.gmf|";
 const char* const kGmfFilter = "Graphic Model Files (*.gmf)|*.gmf|";
@@ -44,10 +42,10 @@ ModelFileHandlers::~ModelFileHandlers() { state_.refreshTree = nullptr; }
 
 void ModelFileHandlers::OnCommand(int id, int notification) {
     if (id == id::kTree) {
-        if (notification == kSelChanged) OnTreeSelection();
+        if (notification == ui::kSelChanged) OnTreeSelection();
         return;
     }
-    if (notification != kClicked) return;
+    if (notification != ui::kClicked) return;
     switch (id) {
         case id::kReplace: Replace(); break;
         case id::kMerge: Merge(); break;

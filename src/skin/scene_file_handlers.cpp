@@ -7,7 +7,7 @@
 namespace ms {
 
 void SceneFileHandlers::OnCommand(int id, int notification) {
-    if (notification != 0) return;  // clicks only
+    if (notification != ui::kClicked) return;
     if (id == id::kOpenScene) Open();
     if (id == id::kSaveScene) Save();
 }

@@ -9,7 +9,6 @@ namespace ms {
 namespace {
 
 constexpr int kFunctionRadios = 4;
-constexpr int kClicked = 0;  // the notification of a button click (BN_CLICKED)
 
 // The camera edits and the fields of CameraControls they hold.
 std::pair<int, std::string CameraControls::*> const kCameraEdits[] = {
@@ -26,7 +25,7 @@ void DisableEnvelopeControls(ui::Controls& controls) {
 }
 
 void BoneButtons::OnCommand(int id, int notification) {
-    if (notification != kClicked) return;
+    if (notification != ui::kClicked) return;
     Editor& editor = state_.editor;
     switch (id) {
         case id::kZeroAngleX:
@@ -40,7 +39,7 @@ void BoneButtons::OnCommand(int id, int notification) {
 }
 
 void EnvelopeGroup::OnCommand(int id, int notification) {
-    if (notification != kClicked) return;
+    if (notification != ui::kClicked) return;
     switch (id) {
         case id::kEnvelopeRef: Ref(); return;
         case id::kEnvelopeSet: {
@@ -96,7 +95,7 @@ void EnvelopeGroup::Show(const EnvelopeControls& shown) {
 }
 
 void CameraGroup::OnCommand(int id, int notification) {
-    if (notification != kClicked) return;
+    if (notification != ui::kClicked) return;
     if (id >= id::kCameraFront && id < id::kCameraFront + 6) {
         ApplyCameraPreset(state_.scene, static_cast<CameraPreset>(id - id::kCameraFront));
     } else if (id == id::kCameraSet) {

@@ -7,8 +7,6 @@ namespace ms {
 namespace {
 
 // Notifications, with the window's (Win32) values.
-constexpr int kClicked = 0;  // BN_CLICKED
-constexpr int kKillFocus = 0x200;  // EN_KILLFOCUS: an edit field lost the keyboard focus
 
 // The controls of the group.
 constexpr int kMaterialDown = 1039;
@@ -49,10 +47,10 @@ MaterialToolsHandlers::MaterialToolsHandlers(EditorState& state, ui::Controls& c
 void MaterialToolsHandlers::OnCommand(int id, int notification) {
     const bool field = (id >= kRed && id <= kAlpha) || id == kPower;
     if (field) {
-        if (notification == kKillFocus && state_.model.MaterialCount() > 0) ReadFields();
+        if (notification == ui::kKillFocus && state_.model.MaterialCount() > 0) ReadFields();
         return;
     }
-    if (notification != kClicked) return;
+    if (notification != ui::kClicked) return;
     if (id == kAddTexture) {
         AddTexture();
         return;
@@ -142,7 +140,7 @@ void MaterialToolsHandlers::AddTexture() {
 }
 
 void ToleranceHandler::OnCommand(int id, int notification) {
-    if (id != kToleranceSet || notification != kClicked) return;
+    if (id != kToleranceSet || notification != ui::kClicked) return;
     std::string shown;
     SetTolerance(state_.editor, controls_.Text(id::kToleranceEdit), &shown);
     controls_.SetText(id::kToleranceEdit, shown);

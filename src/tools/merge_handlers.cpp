@@ -4,7 +4,8 @@
 
 namespace ms {
 
-void MergeToolsHandlers::OnCommand(int id, int) {
+void MergeToolsHandlers::OnCommand(int id, int notification) {
+    if (notification != ui::kClicked) return;
     switch (id) {
         case id::kConnect: ConnectSelected(ConnectKind::kMesh); return;
         case id::kConnectShadow: ConnectSelected(ConnectKind::kShadow); return;

@@ -8,7 +8,6 @@ namespace ms {
 namespace {
 
 // Notifications, with the window's (Win32) values.
-constexpr int kClicked = 0;  // BN_CLICKED
 
 // The controls of the group.
 constexpr int kNormal = 1013;
@@ -56,7 +55,7 @@ MeshToolsHandlers::MeshToolsHandlers(EditorState& state, ui::Controls& controls)
 }
 
 void MeshToolsHandlers::OnCommand(int id, int notification) {
-    if (notification != kClicked) return;
+    if (notification != ui::kClicked) return;
     switch (id) {
         case kRefreshFvf: RefreshFvf(); break;
         case kUpdateFvf: UpdateFvf(); break;

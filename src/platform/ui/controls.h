@@ -19,6 +19,14 @@ struct ScreenPoint {
     int x = 0, y = 0;
 };
 
+// Notification codes, with their Win32 values.
+enum Notification : int {
+    kClicked = 0,          // BN_CLICKED: a button, check box or radio was clicked
+    kKillFocus = 0x200,    // EN_KILLFOCUS: an edit field lost the keyboard focus
+    kEditChange = 0x300,   // EN_CHANGE: an edit field's text changed (by the user or by SetText)
+    kSelChanged = -402,    // TVN_SELCHANGED: the tree's selection changed
+};
+
 using TreeItem = void*;  // null: the root
 
 struct TreeItemData {
