@@ -3,21 +3,18 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "app/handler_groups.h"
 #include "app/main_dialog.h"
+#include "app/window_fixture.h"
 #include "tools/connect_fixture.h"
 
 namespace ms::app {
 namespace {
 
-class MergingTools : public ::testing::Test {
+class MergingTools : public test::WindowTest {
 protected:
     void SetUp() override {
-        ui::SetPromptsForTesting(&prompts);
-        dialog.StartUp();
-        groups = std::make_unique<HandlerGroups>(dialog);
-        dialog.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        WindowTest::SetUp();
+        if (HasFatalFailure()) return;
         test::MeshSpec near, far;
         near.values = {0, 0, 0, 1, 0, 0, 0, 1, 0};
         far.name = "Far";
@@ -25,15 +22,7 @@ protected:
         test::BuildModel(model, {near, far});
         test::BuildSkeleton(scene, {{-1, {0, 0, 0}, 1, 2}});
     }
-    void TearDown() override { ui::SetPromptsForTesting(nullptr); }
-    void Click(int id) { QTest::mouseClick(dialog.Control(id), Qt::LeftButton); }
 
-    Model model;
-    Scene scene;
-    EditorState state{model, scene};
-    MainDialog dialog{state};
-    std::unique_ptr<HandlerGroups> groups;
-    ui::ScriptedPrompts prompts;
 };
 
 TEST_F(MergingTools, LevelButtonsAndSetDistanceShowTheLevelAndItsDistance) {

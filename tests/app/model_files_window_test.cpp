@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include "app/handler_groups.h"
+#include "app/window_fixture.h"
 #include "app/main_dialog.h"
 #include "edit/control_enabling.h"
 #include "model/gmf_builder.h"
@@ -54,22 +54,18 @@ std::string TreeText(QTreeWidget* tree) {
     return text;
 }
 
-class ModelFilesWindow : public ::testing::Test {
+class ModelFilesWindow : public test::WindowTest {
 protected:
     void SetUp() override {
-        ui::SetPromptsForTesting(&prompts);
-        dialog.StartUp();
-        groups = std::make_unique<HandlerGroups>(dialog);
+        WindowTest::SetUp();
+        if (HasFatalFailure()) return;
         state.showMeshNodeInfo = [this] { ++meshInfoShown; };
         state.showMaterial = [this] { ++materialShown; };
         test::WriteFileBytes(dir.Path("nested.gmf"), NestedModel().Bytes());
         test::WriteFileBytes(dir.Path("small.gmf"), test::SmallModel().Bytes());
         test::WriteFileBytes(dir.Path("leg.gmf"), Leg().Bytes());
         test::WriteFileBytes(dir.Path("broken.gmf"), {1, 0, 0});
-        dialog.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     }
-    void TearDown() override { ui::SetPromptsForTesting(nullptr); }
 
     // Clicks `id` with `answer` ready for the file dialog it opens (nothing: Cancel).
     void Click(int id, std::optional<std::string> answer = std::nullopt) {
@@ -91,12 +87,6 @@ protected:
     }
 
     test::TempDir dir;
-    Model model;
-    Scene scene;
-    EditorState state{model, scene};
-    MainDialog dialog{state};
-    std::unique_ptr<HandlerGroups> groups;
-    ui::ScriptedPrompts prompts;
     int meshInfoShown = 0;
     int materialShown = 0;
 };

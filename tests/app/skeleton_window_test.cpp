@@ -7,8 +7,8 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
-#include "app/handler_groups.h"
 #include "app/main_dialog.h"
+#include "app/window_fixture.h"
 #include "platform/ui/viewport_widget.h"
 #include "skin/bones.h"
 #include "skin/envelope.h"
@@ -16,17 +16,13 @@
 namespace ms::app {
 namespace {
 
-class SkeletonWindow : public ::testing::Test {
+class SkeletonWindow : public test::WindowTest {
 protected:
     void SetUp() override {
-        ui::SetPromptsForTesting(&prompts);
-        dialog.StartUp();
-        groups = std::make_unique<HandlerGroups>(dialog);
-        dialog.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        WindowTest::SetUp();
+        if (HasFatalFailure()) return;
         AddSkeleton();
     }
-    void TearDown() override { ui::SetPromptsForTesting(nullptr); }
 
     // A root lying along x from (-1, 0, 0) to the origin and a child from there to (0.5, 0, 0),
     // with default envelopes, projected by the start camera.
@@ -59,12 +55,6 @@ protected:
         return true;
     }
 
-    Model model;
-    Scene scene;
-    EditorState state{model, scene};
-    MainDialog dialog{state};
-    std::unique_ptr<HandlerGroups> groups;
-    ui::ScriptedPrompts prompts;
 };
 
 TEST_F(SkeletonWindow, AClickOnABoneShowsItsEnvelopeAndOneOnNothingDisablesTheGroup) {

@@ -3,8 +3,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "app/handler_groups.h"
 #include "app/main_dialog.h"
+#include "app/window_fixture.h"
 #include "tools/tool_model.h"
 
 namespace ms::app {
@@ -12,14 +12,11 @@ namespace {
 
 using test::FloatBits;
 
-class ToolsWindow : public ::testing::Test {
+class ToolsWindow : public test::WindowTest {
 protected:
     void SetUp() override {
-        ui::SetPromptsForTesting(&prompts);
-        dialog.StartUp();
-        groups = std::make_unique<HandlerGroups>(dialog);
-        dialog.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        WindowTest::SetUp();
+        if (HasFatalFailure()) return;
         test::LoadInto(model, test::ToolModel());
         test::SetVertexWords(model, 0,
                              {FloatBits(1.5f), FloatBits(2), FloatBits(3), FloatBits(0), FloatBits(1), FloatBits(0),
@@ -28,7 +25,6 @@ protected:
         // The tree enables the material tools once a model is loaded.
         for (int id = 1039; id <= 1057; ++id) dialog.Enable(id, true);
     }
-    void TearDown() override { ui::SetPromptsForTesting(nullptr); }
 
     // What the tree does when a mesh node is chosen.
     void SelectMeshNode(std::int32_t node) {
@@ -36,7 +32,6 @@ protected:
         ASSERT_TRUE(state.showMeshNodeInfo);
         state.showMeshNodeInfo();
     }
-    void Click(int id) { QTest::mouseClick(dialog.Control(id), Qt::LeftButton); }
     void Type(int id, const QString& text) {
         auto* edit = qobject_cast<QLineEdit*>(dialog.Control(id));
         edit->setFocus();
@@ -44,12 +39,6 @@ protected:
         QTest::keyClicks(edit, text);
     }
 
-    Model model;
-    Scene scene;
-    EditorState state{model, scene};
-    MainDialog dialog{state};
-    std::unique_ptr<HandlerGroups> groups;
-    ui::ScriptedPrompts prompts;
 };
 
 TEST_F(ToolsWindow, SelectingAMeshNodeShowsItsLayoutAndWalksItsDots) {
