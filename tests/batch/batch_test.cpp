@@ -1,4 +1,5 @@
 #include "batch/batch.h"
+#include "batch/batch_runner.h"
 
 #include <sys/stat.h>
 
@@ -19,16 +20,8 @@ namespace {
 
 using test::TempDir;
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome Batch(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = RunBatch(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Batch;
+using test::Outcome;
 
 class BatchTest : public ::testing::Test {
 protected:

@@ -6,21 +6,14 @@
 #include "../model/gmf_builder.h"
 #include "base/json.h"
 #include "batch/batch.h"
+#include "batch/batch_runner.h"
 #include "support/temp_dir.h"
 
 namespace ms {
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome Batch(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = RunBatch(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Batch;
+using test::Outcome;
 
 class ConnectActions : public ::testing::Test {
 protected:

@@ -7,21 +7,14 @@
 #include "../model/gmf_builder.h"
 #include "base/json.h"
 #include "batch/batch.h"
+#include "batch/batch_runner.h"
 #include "support/temp_dir.h"
 
 namespace ms {
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome Batch(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = RunBatch(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Batch;
+using test::Outcome;
 
 // Hip at (0, 1, 0) with Knee 2 along its x: bone 0 runs from (0, 1, 0) to (2, 1, 0), bone 1 from
 // there to (2.5, 1, 0).
