@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/d3d8/fast_span.h"
+
 namespace ms {
 namespace {
 
@@ -371,7 +373,7 @@ void SoftwareDevice::PrepareStages(DrawState* d) {
         }
     }
     AssignAttributes(d, readsSpecular);
-    ps.simple = ps.simple && ps.stageCount <= 1 && (ps.stageCount == 0 || IsSimpleStage(ps.stages[0]));
+    ps.fastSpan = config_.fastShading ? ChooseFastSpan(ps) : nullptr;
 }
 
 // The interpolated attributes: diffuse, specular when something reads it, then the coordinates
@@ -517,8 +519,6 @@ void SoftwareDevice::PreparePixelStage(DrawState* d) {
                    ((mask & D3DCOLORWRITEENABLE_BLUE) ? 0x000000FFu : 0u) |
                    ((mask & D3DCOLORWRITEENABLE_ALPHA) ? 0xFF000000u : 0u);
     ps.shade = ps.writeMask != 0 || ps.alphaTest;
-    ps.simple = !ps.alphaTest && !ps.blend && ps.fog == FogMode::kNone && !ps.addSpecular && !ps.stencil &&
-                ps.writeMask == 0xFFFFFFFFu;  // the stages are checked once they are known
 }
 
 void SoftwareDevice::PrepareDraw(DrawState* d) {

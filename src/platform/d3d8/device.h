@@ -38,6 +38,11 @@ struct DeviceConfig {
     int width = 0, height = 0;                     // back buffer, 1..16384 each
     D3DFORMAT backBufferFormat = D3DFMT_X8R8G8B8;  // X8R8G8B8 or A8R8G8B8
     D3DFORMAT depthFormat = D3DFMT_UNKNOWN;        // UNKNOWN: none; D24S8, D24X8 or D16
+    // Threads that draw: 0 takes MODELSMITH_DEVICE_THREADS from the environment, else the
+    // processor count (at most kMaxThreads). Any count draws the same picture.
+    int threads = 0;
+    // False sends every pixel through the general shading loop (tests compare the two).
+    bool fastShading = true;
 };
 
 class SoftwareDevice final : public IDirect3DDevice8 {

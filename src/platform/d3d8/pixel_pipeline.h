@@ -30,6 +30,10 @@ struct StageSetup {
 
 enum class FogMode : std::uint8_t { kNone, kVertex, kTable };
 
+struct PixelSetup;
+// A loop that shades pixels x0..x1 (inclusive) of row y.
+using SpanFunction = void (*)(const PixelSetup& setup, int y, int x0, int x1, const Interpolants& planes);
+
 // Everything the pixel stage reads, resolved once per draw.
 struct PixelSetup {
     Framebuffer fb;
@@ -62,17 +66,29 @@ struct PixelSetup {
     // False when no colour can change (nothing written, no alpha test): only depth and stencil
     // are updated.
     bool shade = true;
-    // The common case, drawn by a shorter loop: no alpha test, blending, fog, specular or
-    // stencil, all channels written, and at most one stage that selects or modulates the
-    // diffuse colour and a point-sampled, wrapped power-of-two texture.
-    bool simple = false;
+    // The loop for the common set-ups (fast_span.h), null for the general loop.
+    SpanFunction fastSpan = nullptr;
 };
-
-// Whether a stage can be drawn by the simple loop (PixelSetup::simple).
-bool IsSimpleStage(const StageSetup& stage);
 
 // Shades pixels x0..x1 (inclusive) of row y, all inside the framebuffer, from the planes.
 void ShadeSpan(const PixelSetup& setup, int y, int x0, int x1, const Interpolants& planes);
+
+// The values of a span at its first pixel, and its rows of the colour and depth-stencil buffers.
+struct SpanStart {
+    float base[kMaxAttributes];  // the attributes times 1/w
+    float rhw0;
+    double z0;
+    std::uint32_t* color;
+    std::uint32_t* depthStencil;  // null without a depth-stencil buffer
+};
+SpanStart StartSpan(const PixelSetup& s, int y, int x0, const Interpolants& p);
+
+// Depth in [0, 1] (NaN as 0) to 24 bits, less the bias.
+inline std::uint32_t QuantizeDepth(double z, std::int32_t bias) {
+    z = z > 0.0 ? (z < 1.0 ? z : 1.0) : 0.0;
+    const std::int32_t q = static_cast<std::int32_t>(z * 16777215.0 + 0.5) - bias;
+    return static_cast<std::uint32_t>(q < 0 ? 0 : (q > 0xFFFFFF ? 0xFFFFFF : q));
+}
 
 // Direct3D comparison `func` of a new value against a stored one (D3DCMP_*; unknown: always).
 inline bool Compare(DWORD func, std::uint32_t value, std::uint32_t stored) {
