@@ -14,7 +14,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -158,20 +160,40 @@ BENCHMARK(BM_LitTexturedMesh)->Unit(benchmark::kMillisecond);
 
 // ---- The ellipsoid frame ----
 
-// Median of the frame times of a run, in milliseconds.
+// The machine may be shared: besides the wall time of a frame, the processor time of the whole
+// process (all its threads, llvmpipe's included) tells the work done.
+double ProcessCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// The frame times of a run, in milliseconds.
 struct FrameTimes {
-    std::vector<double> ms;
-    void Add(double t) { ms.push_back(t); }
-    double Median() {
-        if (ms.empty()) return 0.0;
-        std::sort(ms.begin(), ms.end());
-        return ms[ms.size() / 2];
+    std::vector<double> wall, cpu;
+    template <typename F>
+    void Time(F&& frame) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const double c0 = ProcessCpuMs();
+        frame();
+        cpu.push_back(ProcessCpuMs() - c0);
+        wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
 };
 
+struct Result {
+    double wall = 0.0, cpu = 0.0;
+};
+
 // Results by (triangles, "1 thread" / "2 threads" / "llvmpipe").
-std::map<int, std::map<std::string, double>>& Results() {
-    static std::map<int, std::map<std::string, double>> r;
+std::map<int, std::map<std::string, Result>>& Results() {
+    static std::map<int, std::map<std::string, Result>> r;
     return r;
 }
 
@@ -249,39 +271,36 @@ private:
     bench::Ellipsoid mesh_;
 };
 
-double Milliseconds(std::chrono::steady_clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
+template <typename F>
+FrameTimes TimeFrames(int n, F&& frame) {
+    FrameTimes times;
+    for (int i = 0; i < n; ++i) times.Time(frame);
+    return times;
 }
 
-template <typename F>
-double MedianOf(int n, F&& frame) {
+// Frame times (median wall and processor milliseconds), coverage and shading rate of a renderer.
+template <typename Scene>
+void RunEllipsoid(benchmark::State& state, Scene& scene, const char* name, int triangles) {
+    scene.Frame(true);
+    scene.Frame(false);  // the first frames of each state compile llvmpipe's shaders
+    const FrameTimes culled = TimeFrames(7, [&] { scene.Frame(true); });
+    scene.Frame(false);
     FrameTimes times;
-    for (int i = 0; i < n; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        frame();
-        times.Add(Milliseconds(std::chrono::steady_clock::now() - t0));
-    }
-    return times.Median();
+    for (auto _ : state) times.Time([&] { scene.Frame(false); });
+    const Result r{Median(times.wall), Median(times.cpu)};
+    const double covered = scene.Covered(), culledWall = Median(culled.wall);
+    state.counters["frame_ms"] = r.wall;
+    state.counters["frame_cpu_ms"] = r.cpu;
+    state.counters["culled_ms"] = culledWall;
+    state.counters["coverage"] = covered / (kWidth * kHeight);
+    state.counters["shading_Mpix/s"] = r.wall > culledWall ? covered / (r.wall - culledWall) / 1000.0 : 0.0;
+    Results()[triangles][name] = r;
 }
 
 void BM_Ellipsoid(benchmark::State& state) {
     const int triangles = static_cast<int>(state.range(0)), threads = static_cast<int>(state.range(1));
     EllipsoidDevice scene(triangles, threads);
-    scene.Frame(true);
-    const double culled = MedianOf(7, [&] { scene.Frame(true); });
-    scene.Frame(false);
-    FrameTimes times;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        scene.Frame(false);
-        times.Add(Milliseconds(std::chrono::steady_clock::now() - t0));
-    }
-    const double frame = times.Median(), covered = scene.Covered();
-    state.counters["frame_ms"] = frame;
-    state.counters["culled_ms"] = culled;
-    state.counters["coverage"] = covered / (kWidth * kHeight);
-    state.counters["shading_Mpix/s"] = frame > culled ? covered / (frame - culled) / 1000.0 : 0.0;
-    Results()[triangles][threads == 1 ? "1 thread" : "2 threads"] = frame;
+    RunEllipsoid(state, scene, threads == 1 ? "1 thread" : "2 threads", triangles);
 }
 BENCHMARK(BM_Ellipsoid)
     ->ArgsProduct({{10000, 100000, 1000000}, {1, 2}})
@@ -297,22 +316,7 @@ void BM_EllipsoidLlvmpipe(benchmark::State& state) {
         state.SkipWithError("llvmpipe is not available through EGL: comparison skipped");
         return;
     }
-    gl->Frame(true);  // the first frames of each state compile their shaders
-    gl->Frame(false);
-    const double culled = MedianOf(7, [&] { gl->Frame(true); });
-    gl->Frame(false);
-    FrameTimes times;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        gl->Frame(false);
-        times.Add(Milliseconds(std::chrono::steady_clock::now() - t0));
-    }
-    const double frame = times.Median(), covered = gl->Covered();
-    state.counters["frame_ms"] = frame;
-    state.counters["culled_ms"] = culled;
-    state.counters["coverage"] = covered / (kWidth * kHeight);
-    state.counters["shading_Mpix/s"] = frame > culled ? covered / (frame - culled) / 1000.0 : 0.0;
-    Results()[triangles]["llvmpipe"] = frame;
+    RunEllipsoid(state, *gl, "llvmpipe", triangles);
 }
 BENCHMARK(BM_EllipsoidLlvmpipe)
     ->Arg(10000)
@@ -324,13 +328,14 @@ BENCHMARK(BM_EllipsoidLlvmpipe)
     ->MinTime(1.0);
 
 void PrintRatios() {
-    std::printf("\nEllipsoid frame, median milliseconds (ratio: device time / llvmpipe 1-thread time)\n");
+    std::printf("\nEllipsoid frame, median wall ms (processor ms of the process); ratio = device / llvmpipe 1 thread\n");
     for (auto& [triangles, r] : Results()) {
-        const double one = r.count("1 thread") ? r["1 thread"] : 0.0, two = r.count("2 threads") ? r["2 threads"] : 0.0;
-        std::printf("%8d triangles: device 1 thread %.2f ms, 2 threads %.2f ms", triangles, one, two);
-        if (r.count("llvmpipe") && r["llvmpipe"] > 0.0) {
-            const double lp = r["llvmpipe"];
-            std::printf(", llvmpipe 1 thread %.2f ms; ratios %.2f and %.2f\n", lp, one / lp, two / lp);
+        const Result one = r["1 thread"], two = r["2 threads"], lp = r["llvmpipe"];
+        std::printf("%8d triangles: device 1 thread %.2f (%.2f), 2 threads %.2f (%.2f)", triangles, one.wall, one.cpu,
+                    two.wall, two.cpu);
+        if (lp.wall > 0.0) {
+            std::printf("; llvmpipe %.2f (%.2f); wall ratios %.2f, %.2f; processor ratio 1 thread %.2f\n", lp.wall,
+                        lp.cpu, one.wall / lp.wall, two.wall / lp.wall, one.cpu / lp.cpu);
         } else {
             std::printf("; llvmpipe comparison skipped\n");
         }

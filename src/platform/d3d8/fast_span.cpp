@@ -1,6 +1,7 @@
 #include "platform/d3d8/fast_span.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/d3d8/d3d8states.h"
@@ -23,13 +24,7 @@ inline V4i SplatI(std::int32_t v) { return V4i{v, v, v, v}; }
 
 // Lanes of a where the mask is set (all ones), else of b.
 inline V4f Select(V4i mask, V4f a, V4f b) {
-    V4i ai, bi;
-    std::memcpy(&ai, &a, sizeof ai);
-    std::memcpy(&bi, &b, sizeof bi);
-    const V4i r = (ai & mask) | (bi & ~mask);
-    V4f out;
-    std::memcpy(&out, &r, sizeof out);
-    return out;
+    return std::bit_cast<V4f>((std::bit_cast<V4i>(a) & mask) | (std::bit_cast<V4i>(b) & ~mask));
 }
 
 // v > 0 ? (v < 1 ? v : 1) : 0, NaN to 0: the clamp of Sat and UnitToByte.
@@ -65,6 +60,7 @@ struct TextureView {
     int width, height;
     int widthMask, heightMask;
     DWORD addressU, addressV;
+    int widthShift;  // log2 of a power-of-two width, else -1
 };
 
 inline int Modulo(int i, int n) {
@@ -93,13 +89,13 @@ inline V4i Address(V4i i, int n, int mask, DWORD mode) {
     return i;
 }
 
+// Texels at in-range indices; a texture has fewer than 2^31 texels.
 inline V4u Fetch(const TextureView& t, V4i i, V4i j) {
-    V4u out;
-    for (int l = 0; l < kLanes; ++l) out[l] = t.pixels[static_cast<std::size_t>(j[l]) * t.width + i[l]];
-    return out;
+    const V4i index = t.widthShift >= 0 ? (j << t.widthShift) + i : j * SplatI(t.width) + i;
+    return V4u{t.pixels[index[0]], t.pixels[index[1]], t.pixels[index[2]], t.pixels[index[3]]};
 }
 
-inline Color4x4 SamplePoint(const TextureView& t, V4f u, V4f v) {
+__attribute__((always_inline)) inline Color4x4 SamplePoint(const TextureView& t, V4f u, V4f v) {
     const V4i i = FloorToInt(u * Splat(static_cast<float>(t.width)));
     const V4i j = FloorToInt(v * Splat(static_cast<float>(t.height)));
     return FromArgb(Fetch(t, Address(i, t.width, t.widthMask, t.addressU), Address(j, t.height, t.heightMask, t.addressV)));
@@ -110,7 +106,7 @@ inline V4f Mix(V4f p00, V4f p10, V4f p01, V4f p11, V4f a, V4f b) {
     return top + (bottom - top) * b;
 }
 
-inline Color4x4 SampleLinear(const TextureView& t, V4f u, V4f v) {
+__attribute__((always_inline)) inline Color4x4 SampleLinear(const TextureView& t, V4f u, V4f v) {
     const V4f fu = u * Splat(static_cast<float>(t.width)) - Splat(0.5f);
     const V4f fv = v * Splat(static_cast<float>(t.height)) - Splat(0.5f);
     const V4i i = FloorToInt(fu), j = FloorToInt(fv);
@@ -140,11 +136,78 @@ inline V4f Operate(DWORD op, V4f a1, V4f a2) {
     }
 }
 
+// ---- Tests and writes of four pixels ----
+
+inline bool Any(V4i m) {
+#ifdef __SSE2__
+    return __builtin_ia32_movmskps(std::bit_cast<V4f>(m)) != 0;
+#else
+    return (m[0] | m[1] | m[2] | m[3]) != 0;
+#endif
+}
+
+inline V4u SelectU(V4i mask, V4u a, V4u b) {
+    const V4u m = std::bit_cast<V4u>(mask);
+    return (a & m) | (b & ~m);
+}
+
+// Lanes 0..n-1 of a row from x on; the others read as 0 and are not written.
+inline V4u Load(const std::uint32_t* p, int n) {
+    V4u v = {0, 0, 0, 0};
+    if (n == kLanes) {
+        std::memcpy(&v, p, sizeof v);
+    } else {
+        for (int l = 0; l < n; ++l) v[l] = p[l];
+    }
+    return v;
+}
+inline void Store(std::uint32_t* p, V4u v, int n) {
+    if (n == kLanes) {
+        std::memcpy(p, &v, sizeof v);
+    } else {
+        for (int l = 0; l < n; ++l) p[l] = v[l];
+    }
+}
+
+using V2d = double __attribute__((vector_size(16)));
+using V2i = std::int32_t __attribute__((vector_size(8)));
+
+// QuantizeDepth of z0 + dz * i for i = g .. g + 3.
+inline V4u QuantizeDepth(double z0, double dz, int g, std::int32_t bias) {
+    const double dg = g;
+    const V2d scale = {16777215.0, 16777215.0}, half = {0.5, 0.5}, zero = {0.0, 0.0}, one = {1.0, 1.0};
+    auto quantize = [&](V2d z) {
+        const V2d clamped = z > zero ? (z < one ? z : one) : zero;  // NaN to 0
+        return __builtin_convertvector(clamped * scale + half, V2i);
+    };
+    const V2i lo = quantize(V2d{z0 + dz * dg, z0 + dz * (dg + 1.0)});
+    const V2i hi = quantize(V2d{z0 + dz * (dg + 2.0), z0 + dz * (dg + 3.0)});
+    V4i q = V4i{lo[0], lo[1], hi[0], hi[1]} - SplatI(bias);
+    q = q < SplatI(0) ? SplatI(0) : q;
+    q = q > SplatI(0xFFFFFF) ? SplatI(0xFFFFFF) : q;
+    return std::bit_cast<V4u>(q);
+}
+
+// Compare of each lane (D3DCMP_*; unknown: always); values below 2^31.
+inline V4i Passes(DWORD func, V4u value, V4u stored) {
+    const V4i v = std::bit_cast<V4i>(value), s = std::bit_cast<V4i>(stored);
+    switch (func) {
+        case 1: return SplatI(0);
+        case 2: return v < s;
+        case 3: return v == s;
+        case 4: return v <= s;
+        case 5: return v > s;
+        case 6: return v != s;
+        case 7: return v >= s;
+        default: return SplatI(-1);
+    }
+}
+
 template <Filter kFilter, bool kSpecular>
 void FastSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p) {
     const SpanStart start = StartSpan(s, y, x0, p);
-    std::uint32_t* color = start.color;
-    std::uint32_t* ds = s.depthTest ? start.depthStencil : nullptr;
+    std::uint32_t* const color = start.color + x0;
+    std::uint32_t* const ds = s.depthTest ? start.depthStencil + x0 : nullptr;
 
     const bool staged = s.stageCount > 0;
     const StageSetup& st = s.stages[0];
@@ -152,36 +215,40 @@ void FastSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p)
     if constexpr (kFilter != Filter::kNone) {
         const Sampler& sm = st.sampler;
         const TextureLevel& l = sm.texture->level(sm.baseLevel);
-        tex = {l.pixels, l.width, l.height, l.widthMask, l.heightMask, sm.addressU, sm.addressV};
+        tex = {l.pixels, l.width, l.height, l.widthMask, l.heightMask, sm.addressU, sm.addressV,
+               l.widthMask >= 0 ? std::countr_zero(static_cast<unsigned>(l.width)) : -1};
     }
     const int coord = st.coordAttr, spec = s.specularAttr;
     const V4f rhw0 = Splat(start.rhw0), drhw = Splat(p.drhwdx);
-    const std::uint32_t forceAlpha = s.fb.destAlpha ? 0u : 0xFF000000u;
-    const std::uint32_t keep = ~s.writeMask;
+    const V4u forceAlpha = s.fb.destAlpha ? V4u{0, 0, 0, 0} : V4u{0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
+    const V4u writeMask = V4u{s.writeMask, s.writeMask, s.writeMask, s.writeMask};
+    const V4u low8 = V4u{0xFF, 0xFF, 0xFF, 0xFF};
+    const V4i iota = V4i{0, 1, 2, 3};
+    V4f base[kMaxAttributes], step[kMaxAttributes];
+    for (int k = 0; k < p.count; ++k) {
+        base[k] = Splat(start.base[k]);
+        step[k] = Splat(p.adx[k]);
+    }
+    const bool lateDepthWrite = ds && s.depthWrite && s.alphaTest;
 
     for (int g = 0; g <= x1 - x0; g += kLanes) {
         const int n = std::min(kLanes, x1 - x0 + 1 - g);
+        V4i live = iota < SplatI(n);
         // Depth first; with an alpha test the depth is written once the test has passed.
-        std::uint32_t z[kLanes] = {};
-        bool live[kLanes] = {};
-        int liveCount = 0;
-        for (int l = 0; l < n; ++l) {
-            const int x = x0 + g + l;
-            live[l] = true;
-            if (ds) {
-                z[l] = QuantizeDepth(start.z0 + p.dzdx * (g + l), s.depthBias);
-                const std::uint32_t old = ds[x];
-                live[l] = Compare(s.depthFunc, z[l], old >> 8);
-                if (live[l] && s.depthWrite && !s.alphaTest) ds[x] = (z[l] << 8) | (old & 0xFF);
-            }
-            liveCount += live[l];
+        V4u z = {0, 0, 0, 0}, oldDs = z;
+        if (ds) {
+            z = QuantizeDepth(start.z0, p.dzdx, g, s.depthBias);
+            oldDs = Load(ds + g, n);
+            live &= Passes(s.depthFunc, z, oldDs >> 8);
+            if (s.depthWrite && !s.alphaTest && Any(live))
+                Store(ds + g, SelectU(live, (z << 8) | (oldDs & low8), oldDs), n);
         }
-        if (!liveCount) continue;
+        if (!Any(live)) continue;
 
         const float fg = static_cast<float>(g);
         const V4f fi = V4f{fg, fg + 1.0f, fg + 2.0f, fg + 3.0f};
         const V4f w = Splat(1.0f) / (rhw0 + drhw * fi);
-        auto attr = [&](int k) { return (Splat(start.base[k]) + Splat(p.adx[k]) * fi) * w; };
+        auto attr = [&](int k) { return (base[k] + step[k] * fi) * w; };
 
         // The registers a stage reads, by D3DTA_* selector: DIFFUSE, CURRENT, TEXTURE, TFACTOR, SPECULAR.
         Color4x4 reg[5];
@@ -218,34 +285,27 @@ void FastSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p)
 
         const V4u alpha = UnitToByte(c.a);
         if (s.alphaTest) {
-            for (int l = 0; l < n; ++l) {
-                if (!live[l]) continue;
-                live[l] = Compare(s.alphaFunc, static_cast<std::uint32_t>(alpha[l]), s.alphaRef);
-                if (live[l] && ds && s.depthWrite) {
-                    std::uint32_t& d = ds[x0 + g + l];
-                    d = (z[l] << 8) | (d & 0xFF);
-                }
-            }
+            const V4u ref = V4u{s.alphaRef, s.alphaRef, s.alphaRef, s.alphaRef};
+            live &= Passes(s.alphaFunc, alpha, ref);
+            if (!Any(live)) continue;
+            if (lateDepthWrite) Store(ds + g, SelectU(live, (z << 8) | (oldDs & low8), oldDs), n);
         }
+        const V4u old = Load(color + g, n);
+        V4u out;
         if (s.blend) {
+            out = old;
             for (int l = 0; l < n; ++l) {
                 if (!live[l]) continue;
-                std::uint32_t* dest = color + x0 + g + l;
-                Color4 d = ColorFromArgb(*dest);
+                Color4 d = ColorFromArgb(old[l]);
                 if (!s.fb.destAlpha) d.a = 1.0f;
                 const Color4 src{c.r[l], c.g[l], c.b[l], c.a[l]};
-                const std::uint32_t out = ArgbFromColor(BlendColors(s.srcBlend, s.destBlend, s.blendOp, src, d));
-                *dest = ((out | forceAlpha) & s.writeMask) | (*dest & keep);
+                out[l] = ArgbFromColor(BlendColors(s.srcBlend, s.destBlend, s.blendOp, src, d));
             }
-            continue;
+        } else {
+            out = (alpha << 24) | (UnitToByte(c.r) << 16) | (UnitToByte(c.g) << 8) | UnitToByte(c.b);
         }
-        const V4u packed = (alpha << 24) | (UnitToByte(c.r) << 16) | (UnitToByte(c.g) << 8) | UnitToByte(c.b);
-        for (int l = 0; l < n; ++l) {
-            if (!live[l]) continue;
-            std::uint32_t* dest = color + x0 + g + l;
-            const std::uint32_t out = static_cast<std::uint32_t>(packed[l]) | forceAlpha;
-            *dest = (out & s.writeMask) | (*dest & keep);
-        }
+        out = ((out | forceAlpha) & writeMask) | (old & ~writeMask);
+        Store(color + g, SelectU(live, out, old), n);
     }
 }
 
