@@ -193,8 +193,8 @@ public:
         glFinish();
     }
 
-    void Frame(bool culled) override {
-        glCullFace(culled ? GL_FRONT : GL_BACK);
+    void Frame(bool empty) override {
+        glCullFace(empty ? GL_FRONT_AND_BACK : GL_BACK);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glDrawElements(GL_TRIANGLES, indexCount_, GL_UNSIGNED_INT, nullptr);
         glFinish();

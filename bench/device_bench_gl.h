@@ -45,8 +45,8 @@ public:
     // Null when there is no llvmpipe to draw with.
     static std::unique_ptr<GlEllipsoid> Create(int width, int height, int triangles);
     virtual ~GlEllipsoid() = default;
-    // Clear, draw, finish; with `culled` every triangle is dropped by its winding.
-    virtual void Frame(bool culled) = 0;
+    // Clear, draw, finish; with `empty` every face is culled.
+    virtual void Frame(bool empty) = 0;
     // Pixels of the last frame that are not the background.
     virtual int Covered() = 0;
 };

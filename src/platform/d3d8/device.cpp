@@ -373,7 +373,7 @@ void SoftwareDevice::PrepareStages(DrawState* d) {
         }
     }
     AssignAttributes(d, readsSpecular);
-    ps.fastSpan = config_.fastShading ? ChooseFastSpan(ps) : nullptr;
+    ps.fastRows = config_.fastShading ? ChooseFastRows(ps) : nullptr;
 }
 
 // The interpolated attributes: diffuse, specular when something reads it, then the coordinates

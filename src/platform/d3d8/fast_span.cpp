@@ -151,41 +151,30 @@ inline V4u SelectU(V4i mask, V4u a, V4u b) {
     return (a & m) | (b & ~m);
 }
 
-// Lanes 0..n-1 of a row from x on; the others read as 0 and are not written.
-inline V4u Load(const std::uint32_t* p, int n) {
-    V4u v = {0, 0, 0, 0};
-    if (n == kLanes) {
-        std::memcpy(&v, p, sizeof v);
-    } else {
-        for (int l = 0; l < n; ++l) v[l] = p[l];
-    }
-    return v;
-}
-inline void Store(std::uint32_t* p, V4u v, int n) {
-    if (n == kLanes) {
-        std::memcpy(p, &v, sizeof v);
-    } else {
-        for (int l = 0; l < n; ++l) p[l] = v[l];
-    }
-}
+// Four pixels taken from the spans of a primitive in order: row y, span start x0, index i in
+// the span, and the offset of the pixel in the buffers. Lanes past `count` repeat lane 0.
+struct Lanes {
+    V4i y, x0, i;
+    int offset[kLanes];
+    int count;
+    bool contiguous;  // the four offsets follow each other
+};
 
-using V2d = double __attribute__((vector_size(16)));
-using V2i = std::int32_t __attribute__((vector_size(8)));
-
-// QuantizeDepth of z0 + dz * i for i = g .. g + 3.
-inline V4u QuantizeDepth(double z0, double dz, int g, std::int32_t bias) {
-    const double dg = g;
-    const V2d scale = {16777215.0, 16777215.0}, half = {0.5, 0.5}, zero = {0.0, 0.0}, one = {1.0, 1.0};
-    auto quantize = [&](V2d z) {
-        const V2d clamped = z > zero ? (z < one ? z : one) : zero;  // NaN to 0
-        return __builtin_convertvector(clamped * scale + half, V2i);
-    };
-    const V2i lo = quantize(V2d{z0 + dz * dg, z0 + dz * (dg + 1.0)});
-    const V2i hi = quantize(V2d{z0 + dz * (dg + 2.0), z0 + dz * (dg + 3.0)});
-    V4i q = V4i{lo[0], lo[1], hi[0], hi[1]} - SplatI(bias);
-    q = q < SplatI(0) ? SplatI(0) : q;
-    q = q > SplatI(0xFFFFFF) ? SplatI(0xFFFFFF) : q;
-    return std::bit_cast<V4u>(q);
+inline V4u Load(const std::uint32_t* buffer, const Lanes& q) {
+    if (q.contiguous) {
+        V4u v;
+        std::memcpy(&v, buffer + q.offset[0], sizeof v);
+        return v;
+    }
+    return V4u{buffer[q.offset[0]], buffer[q.offset[1]], buffer[q.offset[2]], buffer[q.offset[3]]};
+}
+// Writes the lanes in use.
+inline void Store(std::uint32_t* buffer, const Lanes& q, V4u v) {
+    if (q.contiguous) {
+        std::memcpy(buffer + q.offset[0], &v, sizeof v);
+        return;
+    }
+    for (int l = 0; l < q.count; ++l) buffer[q.offset[l]] = v[l];
 }
 
 // Compare of each lane (D3DCMP_*; unknown: always); values below 2^31.
@@ -203,12 +192,38 @@ inline V4i Passes(DWORD func, V4u value, V4u stored) {
     }
 }
 
-template <Filter kFilter, bool kSpecular>
-void FastSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p) {
-    const SpanStart start = StartSpan(s, y, x0, p);
-    std::uint32_t* const color = start.color + x0;
-    std::uint32_t* const ds = s.depthTest ? start.depthStencil + x0 : nullptr;
+using V2d = double __attribute__((vector_size(16)));
+using V2i = std::int32_t __attribute__((vector_size(8)));
 
+// QuantizeDepth of each lane's depth, computed as StartSpan and the general loop compute it.
+inline V4u LaneDepths(const Interpolants& p, const Lanes& q, std::int32_t bias) {
+    const V2d scale = {16777215.0, 16777215.0}, half = {0.5, 0.5}, zero = {0.0, 0.0}, one = {1.0, 1.0};
+    const double ox = p.ox, oy = p.oy;
+    auto quantize = [&](int l) {
+        const V2d x0 = {static_cast<double>(q.x0[l]), static_cast<double>(q.x0[l + 1])};
+        const V2d y = {static_cast<double>(q.y[l]), static_cast<double>(q.y[l + 1])};
+        const V2d i = {static_cast<double>(q.i[l]), static_cast<double>(q.i[l + 1])};
+        const V2d dzdx = {p.dzdx, p.dzdx}, dzdy = {p.dzdy, p.dzdy};
+        const V2d z0 = V2d{p.z, p.z} + dzdx * (x0 - V2d{ox, ox}) + dzdy * (y - V2d{oy, oy});
+        const V2d z = z0 + dzdx * i;
+        const V2d clamped = z > zero ? (z < one ? z : one) : zero;  // NaN to 0
+        return __builtin_convertvector(clamped * scale + half, V2i);
+    };
+    const V2i lo = quantize(0), hi = quantize(2);
+    V4i z = V4i{lo[0], lo[1], hi[0], hi[1]} - SplatI(bias);
+    z = z < SplatI(0) ? SplatI(0) : z;
+    z = z > SplatI(0xFFFFFF) ? SplatI(0xFFFFFF) : z;
+    return std::bit_cast<V4u>(z);
+}
+
+// The planes of a primitive, one value per lane.
+struct Planes4 {
+    V4f a[kMaxAttributes], dx[kMaxAttributes], dy[kMaxAttributes];
+    V4f rhw, drhwdx, drhwdy, ox, oy;
+};
+
+template <Filter kFilter, bool kSpecular>
+void FastRows(const PixelSetup& s, const Interpolants& p, const Span* spans, int spanCount) {
     const bool staged = s.stageCount > 0;
     const StageSetup& st = s.stages[0];
     TextureView tex{};
@@ -219,43 +234,78 @@ void FastSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p)
                l.widthMask >= 0 ? std::countr_zero(static_cast<unsigned>(l.width)) : -1};
     }
     const int coord = st.coordAttr, spec = s.specularAttr;
-    const V4f rhw0 = Splat(start.rhw0), drhw = Splat(p.drhwdx);
+    const bool specular = spec >= 0 && (kSpecular || staged);
     const V4u forceAlpha = s.fb.destAlpha ? V4u{0, 0, 0, 0} : V4u{0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
     const V4u writeMask = V4u{s.writeMask, s.writeMask, s.writeMask, s.writeMask};
     const V4u low8 = V4u{0xFF, 0xFF, 0xFF, 0xFF};
     const V4i iota = V4i{0, 1, 2, 3};
-    V4f base[kMaxAttributes], step[kMaxAttributes];
-    for (int k = 0; k < p.count; ++k) {
-        base[k] = Splat(start.base[k]);
-        step[k] = Splat(p.adx[k]);
-    }
+    std::uint32_t* const color = s.fb.color;
+    std::uint32_t* const ds = s.depthTest ? s.fb.depthStencil : nullptr;
     const bool lateDepthWrite = ds && s.depthWrite && s.alphaTest;
+    const int pitch = s.fb.pitch;
 
-    for (int g = 0; g <= x1 - x0; g += kLanes) {
-        const int n = std::min(kLanes, x1 - x0 + 1 - g);
-        V4i live = iota < SplatI(n);
+    Planes4 pl;
+    for (int k = 0; k < p.count; ++k) {
+        pl.a[k] = Splat(p.a[k]);
+        pl.dx[k] = Splat(p.adx[k]);
+        pl.dy[k] = Splat(p.ady[k]);
+    }
+    pl.rhw = Splat(p.rhw);
+    pl.drhwdx = Splat(p.drhwdx);
+    pl.drhwdy = Splat(p.drhwdy);
+    pl.ox = Splat(p.ox);
+    pl.oy = Splat(p.oy);
+
+    int span = 0, next = 0;  // the next pixel: index `next` of spans[span]
+    while (span < spanCount) {
+        Lanes q;
+        q.count = 0;
+        while (q.count < kLanes && span < spanCount) {
+            const Span& sp = spans[span];
+            const int take = std::min(kLanes - q.count, sp.x1 - sp.x0 + 1 - next);
+            const int row = sp.y * pitch + sp.x0;
+            for (int t = 0; t < take; ++t, ++q.count) {
+                q.y[q.count] = sp.y;
+                q.x0[q.count] = sp.x0;
+                q.i[q.count] = next + t;
+                q.offset[q.count] = row + next + t;
+            }
+            next += take;
+            if (sp.x0 + next > sp.x1) ++span, next = 0;
+        }
+        for (int l = q.count; l < kLanes; ++l) {
+            q.y[l] = q.y[0];
+            q.x0[l] = q.x0[0];
+            q.i[l] = q.i[0];
+            q.offset[l] = q.offset[0];
+        }
+        q.contiguous = q.count == kLanes && q.offset[3] - q.offset[0] == 3;
+
+        V4i live = iota < SplatI(q.count);
         // Depth first; with an alpha test the depth is written once the test has passed.
         V4u z = {0, 0, 0, 0}, oldDs = z;
         if (ds) {
-            z = QuantizeDepth(start.z0, p.dzdx, g, s.depthBias);
-            oldDs = Load(ds + g, n);
+            z = LaneDepths(p, q, s.depthBias);
+            oldDs = Load(ds, q);
             live &= Passes(s.depthFunc, z, oldDs >> 8);
-            if (s.depthWrite && !s.alphaTest && Any(live))
-                Store(ds + g, SelectU(live, (z << 8) | (oldDs & low8), oldDs), n);
+            if (s.depthWrite && !s.alphaTest && Any(live)) Store(ds, q, SelectU(live, (z << 8) | (oldDs & low8), oldDs));
         }
         if (!Any(live)) continue;
 
-        const float fg = static_cast<float>(g);
-        const V4f fi = V4f{fg, fg + 1.0f, fg + 2.0f, fg + 3.0f};
-        const V4f w = Splat(1.0f) / (rhw0 + drhw * fi);
-        auto attr = [&](int k) { return (base[k] + step[k] * fi) * w; };
+        // As StartSpan and the general loop: the planes at the span start, then along the span.
+        const V4f fx = __builtin_convertvector(q.x0, V4f) - pl.ox, fy = __builtin_convertvector(q.y, V4f) - pl.oy;
+        const V4f fi = __builtin_convertvector(q.i, V4f);
+        const V4f w = Splat(1.0f) / ((pl.rhw + pl.drhwdx * fx + pl.drhwdy * fy) + pl.drhwdx * fi);
+        auto attr = [&](int k) { return ((pl.a[k] + pl.dx[k] * fx + pl.dy[k] * fy) + pl.dx[k] * fi) * w; };
 
         // The registers a stage reads, by D3DTA_* selector: DIFFUSE, CURRENT, TEXTURE, TFACTOR, SPECULAR.
         Color4x4 reg[5];
         reg[D3DTA_DIFFUSE] = {attr(0), attr(1), attr(2), attr(3)};
-        reg[D3DTA_CURRENT] = reg[D3DTA_DIFFUSE];
+        reg[D3DTA_SPECULAR] =
+            specular ? Color4x4{attr(spec), attr(spec + 1), attr(spec + 2), attr(spec + 3)} : Splat(Color4{0, 0, 0, 0});
         Color4x4 c = reg[D3DTA_DIFFUSE];
         if (staged) {
+            reg[D3DTA_CURRENT] = reg[D3DTA_DIFFUSE];
             if constexpr (kFilter == Filter::kPoint) {
                 reg[D3DTA_TEXTURE] = SamplePoint(tex, attr(coord), attr(coord + 1));
             } else if constexpr (kFilter == Filter::kLinear) {
@@ -264,11 +314,6 @@ void FastSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p)
                 reg[D3DTA_TEXTURE] = Splat(Color4{0, 0, 0, 1});
             }
             reg[D3DTA_TFACTOR] = Splat(s.textureFactor);
-            if (spec >= 0) {
-                reg[D3DTA_SPECULAR] = {attr(spec), attr(spec + 1), attr(spec + 2), attr(spec + 3)};
-            } else {
-                reg[D3DTA_SPECULAR] = Splat(Color4{0, 0, 0, 0});
-            }
             const Color4x4 &c1 = reg[st.colorArg[1]], &c2 = reg[st.colorArg[2]];
             c.r = Sat(Operate(st.colorOp, c1.r, c2.r));
             c.g = Sat(Operate(st.colorOp, c1.g, c2.g));
@@ -278,9 +323,9 @@ void FastSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p)
                       : Sat(Operate(st.alphaOp, reg[st.alphaArg[1]].a, reg[st.alphaArg[2]].a));
         }
         if constexpr (kSpecular) {
-            c.r = Sat(c.r + attr(spec));
-            c.g = Sat(c.g + attr(spec + 1));
-            c.b = Sat(c.b + attr(spec + 2));
+            c.r = Sat(c.r + reg[D3DTA_SPECULAR].r);
+            c.g = Sat(c.g + reg[D3DTA_SPECULAR].g);
+            c.b = Sat(c.b + reg[D3DTA_SPECULAR].b);
         }
 
         const V4u alpha = UnitToByte(c.a);
@@ -288,13 +333,13 @@ void FastSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p)
             const V4u ref = V4u{s.alphaRef, s.alphaRef, s.alphaRef, s.alphaRef};
             live &= Passes(s.alphaFunc, alpha, ref);
             if (!Any(live)) continue;
-            if (lateDepthWrite) Store(ds + g, SelectU(live, (z << 8) | (oldDs & low8), oldDs), n);
+            if (lateDepthWrite) Store(ds, q, SelectU(live, (z << 8) | (oldDs & low8), oldDs));
         }
-        const V4u old = Load(color + g, n);
+        const V4u old = Load(color, q);
         V4u out;
         if (s.blend) {
             out = old;
-            for (int l = 0; l < n; ++l) {
+            for (int l = 0; l < q.count; ++l) {
                 if (!live[l]) continue;
                 Color4 d = ColorFromArgb(old[l]);
                 if (!s.fb.destAlpha) d.a = 1.0f;
@@ -305,7 +350,7 @@ void FastSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p)
             out = (alpha << 24) | (UnitToByte(c.r) << 16) | (UnitToByte(c.g) << 8) | UnitToByte(c.b);
         }
         out = ((out | forceAlpha) & writeMask) | (old & ~writeMask);
-        Store(color + g, SelectU(live, out, old), n);
+        Store(color, q, SelectU(live, out, old));
     }
 }
 
@@ -328,13 +373,13 @@ bool FastStage(const StageSetup& st) {
 }
 
 template <Filter kFilter>
-SpanFunction WithSpecular(bool specular) {
-    return specular ? &FastSpan<kFilter, true> : &FastSpan<kFilter, false>;
+RowsFunction WithSpecular(bool specular) {
+    return specular ? &FastRows<kFilter, true> : &FastRows<kFilter, false>;
 }
 
 }  // namespace
 
-SpanFunction ChooseFastSpan(const PixelSetup& s) {
+RowsFunction ChooseFastRows(const PixelSetup& s) {
     if (s.fog != FogMode::kNone || s.stencil || !s.shade || s.stageCount > 1) return nullptr;
     if (s.stageCount == 1 && !FastStage(s.stages[0])) return nullptr;
     const bool specular = s.addSpecular && s.specularAttr >= 0;

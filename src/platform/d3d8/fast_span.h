@@ -9,6 +9,6 @@
 namespace ms {
 
 // The fast loop for this set-up, or null when only the general loop draws it.
-SpanFunction ChooseFastSpan(const PixelSetup& setup);
+RowsFunction ChooseFastRows(const PixelSetup& setup);
 
 }  // namespace ms

@@ -31,8 +31,12 @@ struct StageSetup {
 enum class FogMode : std::uint8_t { kNone, kVertex, kTable };
 
 struct PixelSetup;
-// A loop that shades pixels x0..x1 (inclusive) of row y.
-using SpanFunction = void (*)(const PixelSetup& setup, int y, int x0, int x1, const Interpolants& planes);
+// Pixels x0..x1 (inclusive) of row y.
+struct Span {
+    int y, x0, x1;
+};
+// A loop that shades the spans of one primitive (no pixel twice).
+using RowsFunction = void (*)(const PixelSetup& setup, const Interpolants& planes, const Span* spans, int count);
 
 // Everything the pixel stage reads, resolved once per draw.
 struct PixelSetup {
@@ -67,11 +71,38 @@ struct PixelSetup {
     // are updated.
     bool shade = true;
     // The loop for the common set-ups (fast_span.h), null for the general loop.
-    SpanFunction fastSpan = nullptr;
+    RowsFunction fastRows = nullptr;
 };
 
 // Shades pixels x0..x1 (inclusive) of row y, all inside the framebuffer, from the planes.
 void ShadeSpan(const PixelSetup& setup, int y, int x0, int x1, const Interpolants& planes);
+
+// Collects the spans of one primitive for the fast loop, which shades pixels of several spans
+// at once; without it each span is shaded as it comes. Flush before the next primitive.
+class SpanBatch {
+public:
+    SpanBatch(const PixelSetup& setup, const Interpolants& planes) : setup_(setup), planes_(planes) {}
+    ~SpanBatch() { Flush(); }
+    void Add(int y, int x0, int x1) {
+        if (!setup_.fastRows) {
+            ShadeSpan(setup_, y, x0, x1, planes_);
+            return;
+        }
+        spans_[count_++] = {y, x0, x1};
+        if (count_ == kMax) Flush();
+    }
+    void Flush() {
+        if (count_) setup_.fastRows(setup_, planes_, spans_, count_);
+        count_ = 0;
+    }
+
+private:
+    static constexpr int kMax = 64;
+    const PixelSetup& setup_;
+    const Interpolants& planes_;
+    Span spans_[kMax];
+    int count_ = 0;
+};
 
 // The values of a span at its first pixel, and its rows of the colour and depth-stencil buffers.
 struct SpanStart {

@@ -112,8 +112,7 @@ Edge MakeEdge(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb
 // get each row's span from the edges directly.
 constexpr int kNarrow = 16;
 
-void ScanNarrow(const PixelSetup& pixels, Edge* edges, int xmin, int xmax, int ymin, int ymax,
-                const Interpolants& planes) {
+void ScanNarrow(SpanBatch& batch, Edge* edges, int xmin, int xmax, int ymin, int ymax) {
     for (int py = ymin; py <= ymax; ++py) {
         // Edge values at (xmin, py), biased so that covered means >= 0.
         std::int64_t e[3];
@@ -133,12 +132,11 @@ void ScanNarrow(const PixelSetup& pixels, Edge* edges, int xmin, int xmax, int y
             for (int k = 0; k < 3; ++k) e[k] += edges[k].a;
             if ((e[0] | e[1] | e[2]) < 0) break;
         }
-        ShadeSpan(pixels, py, lo, hi, planes);
+        batch.Add(py, lo, hi);
     }
 }
 
-void ScanWide(const PixelSetup& pixels, Edge* edges, int xmin, int xmax, int ymin, int ymax,
-              const Interpolants& planes) {
+void ScanWide(SpanBatch& batch, Edge* edges, int xmin, int xmax, int ymin, int ymax) {
     for (int py = ymin; py <= ymax; ++py) {
         int lo = xmin, hi = xmax;
         for (int k = 0; k < 3; ++k) {
@@ -157,7 +155,7 @@ void ScanWide(const PixelSetup& pixels, Edge* edges, int xmin, int xmax, int ymi
             }
             e.row += e.b;
         }
-        if (lo <= hi) ShadeSpan(pixels, py, lo, hi, planes);
+        if (lo <= hi) batch.Add(py, lo, hi);
     }
 }
 
@@ -201,10 +199,11 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
     Interpolants planes;
     MakeTrianglePlanes(rs, v, fx, fy, flat, &planes);
 
+    SpanBatch batch(*rs.pixels, planes);
     if (xmax - xmin < kNarrow)
-        ScanNarrow(*rs.pixels, edges, xmin, xmax, ymin, ymax, planes);
+        ScanNarrow(batch, edges, xmin, xmax, ymin, ymax);
     else
-        ScanWide(*rs.pixels, edges, xmin, xmax, ymin, ymax, planes);
+        ScanWide(batch, edges, xmin, xmax, ymin, ymax);
 }
 
 void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {
