@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "platform/d3d8/fast_span.h"
 
@@ -17,6 +19,18 @@ constexpr float kGuardPixels = 16384.0f;
 
 // The vertex count a draw may process at once.
 constexpr UINT kChunkPrimitives = 4096;
+
+// Vertices fewer than this are processed by one thread.
+constexpr UINT kParallelVertices = 512;
+
+// The drawing threads: asked for, else MODELSMITH_DEVICE_THREADS, else one per processor.
+int ThreadCount(int asked) {
+    if (asked <= 0) {
+        if (const char* env = std::getenv("MODELSMITH_DEVICE_THREADS")) asked = std::atoi(env);
+    }
+    if (asked <= 0) asked = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(asked, 1, SoftwareDevice::kMaxThreads);
+}
 
 Color4 FromValue(const D3DCOLORVALUE& c) { return {c.r, c.g, c.b, c.a}; }
 
@@ -92,6 +106,11 @@ SoftwareDevice::SoftwareDevice(const DeviceConfig& config) : config_(config) {
     for (D3DMATRIX& m : world_) m = kIdentity;
     viewport_ = {0, 0, static_cast<DWORD>(config.width), static_cast<DWORD>(config.height), 0.0f, 1.0f};
     DecodeFvf(D3DFVF_XYZ, &layout_);
+    if (const int threads = ThreadCount(config.threads); threads > 1) {
+        pool_ = std::make_unique<ThreadPool>(threads);
+        if (pool_->size() == 1) pool_.reset();
+        for (int i = 1; pool_ && i < pool_->size(); ++i) palettes_.push_back(std::make_unique<MatrixPalette>());
+    }
 }
 
 SoftwareDevice::~SoftwareDevice() {
@@ -557,6 +576,42 @@ void SoftwareDevice::PrepareDraw(DrawState* d) {
 
 // ---- Drawing ----
 
+// Vertices first..first+count-1 into out[0..count-1], split among the threads. Each thread has
+// its own palette, which fills on use.
+void SoftwareDevice::Process(const DrawState& d, const std::uint8_t* data, UINT stride, UINT first, UINT count,
+                             OutVertex* out) {
+    if (!pool_ || count < kParallelVertices) {
+        ProcessVertices(d.vertex, data, stride, first, count, out);
+        return;
+    }
+    const UINT parts = static_cast<UINT>(pool_->size());
+    pool_->Run([&](int t) {
+        const UINT begin = count / parts * static_cast<UINT>(t);
+        const UINT end = t + 1 == static_cast<int>(parts) ? count : begin + count / parts;
+        VertexSetup vs = d.vertex;
+        if (t > 0) {
+            vs.palette = palettes_[static_cast<std::size_t>(t - 1)].get();
+            vs.palette->Begin(world_, &view_);
+        }
+        ProcessVertices(vs, data, stride, first + begin, end - begin, out + begin);
+    });
+}
+
+// Runs primitives(setup) on every thread, each drawing its bands of rows.
+template <typename Draw>
+void SoftwareDevice::Rasterize(const DrawState& d, Draw&& primitives) {
+    if (!pool_) {
+        primitives(d.primitive);
+        return;
+    }
+    pool_->Run([&](int t) {
+        PrimitiveSetup setup = d.primitive;
+        setup.raster.band = t;
+        setup.raster.bandCount = pool_->size();
+        primitives(setup);
+    });
+}
+
 HRESULT SoftwareDevice::CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
                                   UINT stride) const {
     if (!inScene_ || !vertexData || primitiveCount == 0 || primitiveCount > kMaxPrimitives) return D3DERR_INVALIDCALL;
@@ -575,7 +630,7 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     const bool fan = type == D3DPT_TRIANGLEFAN;
     const std::size_t needed = std::min<std::uint64_t>(VertexCountOf(type, primitiveCount), 3 * kChunkPrimitives) + 3;
     if (vertices_.size() < needed) vertices_.resize(needed);
-    if (fan) ProcessVertices(d.vertex, data, stride, 0, 1, vertices_.data());
+    if (fan) Process(d, data, stride, 0, 1, vertices_.data());
     for (UINT begin = 0; begin < primitiveCount; begin += kChunkPrimitives) {
         const UINT end = std::min(primitiveCount, begin + kChunkPrimitives);
         // The vertices of primitives begin..end-1 are first .. first + count - 1.
@@ -589,9 +644,11 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
             case D3DPT_TRIANGLEFAN: first = begin + 1, count = end - begin + 1; break;
         }
         const UINT slot0 = fan ? 1 : 0;
-        ProcessVertices(d.vertex, data, stride, first, count, vertices_.data() + slot0);
-        DrawPrimitives(d.primitive, type, begin, end, vertices_.data(),
-                       [first, slot0](UINT i) { return i == 0 && slot0 ? 0 : i - first + slot0; });
+        Process(d, data, stride, first, count, vertices_.data() + slot0);
+        Rasterize(d, [&](const PrimitiveSetup& setup) {
+            DrawPrimitives(setup, type, begin, end, vertices_.data(),
+                           [first, slot0](UINT i) { return i == 0 && slot0 ? 0 : i - first + slot0; });
+        });
     }
     return D3D_OK;
 }
@@ -634,9 +691,11 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    ProcessVertices(d.vertex, static_cast<const std::uint8_t*>(vertexData), stride, lowest, span, vertices_.data());
-    DrawPrimitives(d.primitive, type, 0, primitiveCount, vertices_.data(),
-                   [&indexAt, lowest](UINT i) { return indexAt(i) - lowest; });
+    Process(d, static_cast<const std::uint8_t*>(vertexData), stride, lowest, span, vertices_.data());
+    Rasterize(d, [&](const PrimitiveSetup& setup) {
+        DrawPrimitives(setup, type, 0, primitiveCount, vertices_.data(),
+                       [&indexAt, lowest](UINT i) { return indexAt(i) - lowest; });
+    });
     return D3D_OK;
 }
 

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/d3d8/d3d8.h"
@@ -29,6 +30,7 @@
 #include "platform/d3d8/primitives.h"
 #include "platform/d3d8/states.h"
 #include "platform/d3d8/texture.h"
+#include "platform/d3d8/thread_pool.h"
 #include "platform/d3d8/vertex_pipeline.h"
 
 namespace ms {
@@ -48,6 +50,7 @@ struct DeviceConfig {
 class SoftwareDevice final : public IDirect3DDevice8 {
 public:
     static constexpr int kMaxSide = 16384;
+    static constexpr int kMaxThreads = 8;
     // Refused: no target, a size out of range, unsupported formats.
     static HRESULT Create(const DeviceConfig& config, SoftwareDevice** device);
 
@@ -93,6 +96,8 @@ public:
     const std::uint32_t* backBuffer() const { return color_.data(); }
     std::uint32_t Pixel(int x, int y) const { return color_[Offset(x, y)]; }
     std::uint32_t DepthStencil(int x, int y) const { return depthStencil_.empty() ? 0 : depthStencil_[Offset(x, y)]; }
+    // The threads that draw (DeviceConfig::threads resolved).
+    int threadCount() const { return pool_ ? pool_->size() : 1; }
 
     // The largest primitive count of one draw call, and the most vertices that the indices of
     // one indexed draw may span (highest index - lowest index + 1).
@@ -122,6 +127,10 @@ private:
     void PreparePixelStage(DrawState* draw);
     void PrepareLights();
     void ClearRect(int x0, int y0, int x1, int y1, DWORD flags, std::uint32_t color, std::uint32_t depthStencil);
+    void Process(const DrawState& draw, const std::uint8_t* data, UINT stride, UINT first, UINT count,
+                 OutVertex* out);
+    template <typename Draw>
+    void Rasterize(const DrawState& draw, Draw&& primitives);
 
     std::atomic<ULONG> refs_{1};
     DeviceConfig config_;
@@ -144,6 +153,8 @@ private:
     std::vector<OutVertex> vertices_;
     std::vector<LightSetup> lightSetups_;
     MatrixPalette palette_;
+    std::unique_ptr<ThreadPool> pool_;                  // null: one thread
+    std::vector<std::unique_ptr<MatrixPalette>> palettes_;  // one for each further thread
 };
 
 // Makes the Direct3D object of the software device.

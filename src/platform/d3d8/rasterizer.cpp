@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <utility>
 
 #include "platform/d3d8/d3d8states.h"
@@ -108,12 +109,25 @@ Edge MakeEdge(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb
     return e;
 }
 
+// Narrows rows ymin..ymax to the first and last this thread draws; false when it draws none.
+bool OwnedRows(const RasterSetup& rs, int* ymin, int* ymax) {
+    if (*ymin > *ymax) return false;
+    if (rs.bandCount == 1) return true;
+    while (*ymin <= *ymax && !rs.OwnsRow(*ymin)) *ymin = ((*ymin >> RasterSetup::kBandShift) + 1) << RasterSetup::kBandShift;
+    while (*ymax >= *ymin && !rs.OwnsRow(*ymax)) *ymax = ((*ymax >> RasterSetup::kBandShift) << RasterSetup::kBandShift) - 1;
+    return *ymin <= *ymax;
+}
+
 // Triangles narrower than this are scanned pixel by pixel over their bounding box; wider ones
 // get each row's span from the edges directly.
 constexpr int kNarrow = 16;
 
-void ScanNarrow(SpanBatch& batch, Edge* edges, int xmin, int xmax, int ymin, int ymax) {
+void ScanNarrow(const RasterSetup& rs, SpanBatch& batch, Edge* edges, int xmin, int xmax, int ymin, int ymax) {
     for (int py = ymin; py <= ymax; ++py) {
+        if (!rs.OwnsRow(py)) {
+            for (Edge& e : std::span(edges, 3)) e.row += e.b;
+            continue;
+        }
         // Edge values at (xmin, py), biased so that covered means >= 0.
         std::int64_t e[3];
         for (int k = 0; k < 3; ++k) {
@@ -136,8 +150,12 @@ void ScanNarrow(SpanBatch& batch, Edge* edges, int xmin, int xmax, int ymin, int
     }
 }
 
-void ScanWide(SpanBatch& batch, Edge* edges, int xmin, int xmax, int ymin, int ymax) {
+void ScanWide(const RasterSetup& rs, SpanBatch& batch, Edge* edges, int xmin, int xmax, int ymin, int ymax) {
     for (int py = ymin; py <= ymax; ++py) {
+        if (!rs.OwnsRow(py)) {
+            for (Edge& e : std::span(edges, 3)) e.row += e.b;
+            continue;
+        }
         int lo = xmin, hi = xmax;
         for (int k = 0; k < 3; ++k) {
             Edge& e = edges[k];
@@ -185,9 +203,9 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
     }
     const int xmin = static_cast<int>(std::max<std::int64_t>(rs.left, CeilPixel(std::min({x[0], x[1], x[2]}))));
     const int xmax = static_cast<int>(std::min<std::int64_t>(rs.right - 1, FloorPixel(std::max({x[0], x[1], x[2]}))));
-    const int ymin = static_cast<int>(std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]}))));
-    const int ymax = static_cast<int>(std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]}))));
-    if (xmin > xmax || ymin > ymax) return;
+    int ymin = static_cast<int>(std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]}))));
+    int ymax = static_cast<int>(std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]}))));
+    if (xmin > xmax || !OwnedRows(rs, &ymin, &ymax)) return;
 
     Edge edges[3];
     for (int i = 0; i < 3; ++i) edges[i] = MakeEdge(x[i], y[i], x[(i + 1) % 3], y[(i + 1) % 3], ymin);
@@ -201,9 +219,9 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
 
     SpanBatch batch(*rs.pixels, planes);
     if (xmax - xmin < kNarrow)
-        ScanNarrow(batch, edges, xmin, xmax, ymin, ymax);
+        ScanNarrow(rs, batch, edges, xmin, xmax, ymin, ymax);
     else
-        ScanWide(batch, edges, xmin, xmax, ymin, ymax);
+        ScanWide(rs, batch, edges, xmin, xmax, ymin, ymax);
 }
 
 void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {
@@ -254,7 +272,8 @@ void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, b
         const float t = (static_cast<float>(m) - major0) * inv;
         const int n = FloorToInt(minor0 + t * dMinor + 0.5f, -kLimit, kLimit);
         const int px = xMajor ? m : n, py = xMajor ? n : m;
-        if (px >= rs.left && px < rs.right && py >= rs.top && py < rs.bottom) ShadeSpan(*rs.pixels, py, px, px, p);
+        if (px >= rs.left && px < rs.right && py >= rs.top && py < rs.bottom && rs.OwnsRow(py))
+            ShadeSpan(*rs.pixels, py, px, px, p);
         if (m == end) break;
     }
 }
@@ -287,7 +306,8 @@ void RasterPoint(const RasterSetup& rs, const OutVertex& v) {
             p.adx[k] = p.ady[k + 1] = v.rhw / v.psize;
         }
     }
-    for (int y = y0; y <= y1; ++y) ShadeSpan(*rs.pixels, y, x0, x1, p);
+    for (int y = y0; y <= y1; ++y)
+        if (rs.OwnsRow(y)) ShadeSpan(*rs.pixels, y, x0, x1, p);
 }
 
 }  // namespace ms

@@ -25,6 +25,11 @@ struct RasterSetup {
     bool pointSprite = false;
     int spriteCount = 0;
     int spriteAttr[8] = {};
+    // Threads draw interleaved bands of rows: this setup draws the rows of band number `band`
+    // of every `bandCount` (each band 2^kBandShift rows), so that no two threads share a pixel.
+    static constexpr int kBandShift = 4;
+    int band = 0, bandCount = 1;
+    bool OwnsRow(int y) const { return bandCount == 1 || ((y >> kBandShift) % bandCount) == band; }
 };
 
 // Twice the signed screen area, y down: positive for clockwise (front-facing) triangles.
