@@ -392,7 +392,7 @@ void SoftwareDevice::PrepareStages(DrawState* d) {
         }
     }
     AssignAttributes(d, readsSpecular);
-    ps.fastRows = config_.fastShading ? ChooseFastRows(ps) : nullptr;
+    ps.fastRows = config_.fastShading ? ChooseFastRows(ps, config_.wideLanes) : nullptr;
 }
 
 // The interpolated attributes: diffuse, specular when something reads it, then the coordinates

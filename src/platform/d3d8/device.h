@@ -43,8 +43,10 @@ struct DeviceConfig {
     // Threads that draw: 0 takes MODELSMITH_DEVICE_THREADS from the environment, else the
     // processor count (at most kMaxThreads). Any count draws the same picture.
     int threads = 0;
-    // False sends every pixel through the general shading loop (tests compare the two).
+    // False sends every pixel through the general shading loop; false wideLanes keeps the fast
+    // loops at 4 pixels at a time where 8 would be available (tests compare them all).
     bool fastShading = true;
+    bool wideLanes = true;
 };
 
 class SoftwareDevice final : public IDirect3DDevice8 {

@@ -1,56 +1,124 @@
 #include "platform/d3d8/fast_span.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
 
 #include "platform/d3d8/d3d8states.h"
 
-// Four pixels of a span at a time, one pixel per lane, through the compiler's vector types
-// (SSE2 on x86-64; plain loops where the target has no vectors). Every lane does the operations
-// of ShadePixel and WriteColor on the same floats in the same order, so the pixels are exactly
-// those of the general loop.
+// Pixels several at a time, one pixel per lane of the compiler's vector types: 8 lanes where the
+// processor has AVX2 (chosen when the loop is chosen), else 4 (SSE2 on x86-64; plain loops on
+// targets without vectors). Every lane does the operations of ShadePixel and WriteColor on the
+// same floats in the same order, so the pixels are exactly those of the general loop.
 namespace ms {
 namespace {
 
-using V4f = float __attribute__((vector_size(16)));
-using V4i = std::int32_t __attribute__((vector_size(16)));
-using V4u = std::uint32_t __attribute__((vector_size(16)));
+#define MS_LANES __attribute__((always_inline)) inline
 
-constexpr int kLanes = 4;
+template <int N>
+struct Vec;
+template <>
+struct Vec<4> {
+    using F = float __attribute__((vector_size(16)));
+    using I = std::int32_t __attribute__((vector_size(16)));
+    using U = std::uint32_t __attribute__((vector_size(16)));
+    using D = double __attribute__((vector_size(32)));
+    using I2 = std::int32_t __attribute__((vector_size(16)));  // the integers of D
+};
+template <>
+struct Vec<8> {
+    using F = float __attribute__((vector_size(32)));
+    using I = std::int32_t __attribute__((vector_size(32)));
+    using U = std::uint32_t __attribute__((vector_size(32)));
+    using D = double __attribute__((vector_size(64)));
+    using I2 = std::int32_t __attribute__((vector_size(32)));
+};
 
-inline V4f Splat(float v) { return V4f{v, v, v, v}; }
-inline V4i SplatI(std::int32_t v) { return V4i{v, v, v, v}; }
+template <int N>
+using VF = typename Vec<N>::F;
+template <int N>
+using VI = typename Vec<N>::I;
+template <int N>
+using VU = typename Vec<N>::U;
+
+template <typename V, typename T>
+MS_LANES V Splat(T v) {
+    V r;
+    for (int l = 0; l < static_cast<int>(sizeof(V) / sizeof(T)); ++l) r[l] = v;
+    return r;
+}
 
 // Lanes of a where the mask is set (all ones), else of b.
-inline V4f Select(V4i mask, V4f a, V4f b) {
-    return std::bit_cast<V4f>((std::bit_cast<V4i>(a) & mask) | (std::bit_cast<V4i>(b) & ~mask));
+template <int N>
+MS_LANES VF<N> Select(VI<N> mask, VF<N> a, VF<N> b) {
+    return std::bit_cast<VF<N>>((std::bit_cast<VI<N>>(a) & mask) | (std::bit_cast<VI<N>>(b) & ~mask));
+}
+template <int N>
+MS_LANES VU<N> SelectU(VI<N> mask, VU<N> a, VU<N> b) {
+    const VU<N> m = std::bit_cast<VU<N>>(mask);
+    return (a & m) | (b & ~m);
+}
+template <int N>
+MS_LANES VI<N> SelectI(VI<N> mask, VI<N> a, VI<N> b) {
+    return (a & mask) | (b & ~mask);
+}
+
+template <int N>
+MS_LANES bool Any(VI<N> m) {
+    using Half = Vec<4>::I;
+    Half h = {};
+    for (int k = 0; k < N / 4; ++k) {
+        Half part;
+        std::memcpy(&part, reinterpret_cast<const char*>(&m) + 16 * k, 16);
+        h |= part;
+    }
+#ifdef __SSE2__
+    return __builtin_ia32_movmskps(std::bit_cast<Vec<4>::F>(h)) != 0;
+#else
+    return (h[0] | h[1] | h[2] | h[3]) != 0;
+#endif
 }
 
 // v > 0 ? (v < 1 ? v : 1) : 0, NaN to 0: the clamp of Sat and UnitToByte.
-inline V4f Sat(V4f v) { return Select(v > Splat(0.0f), Select(v < Splat(1.0f), v, Splat(1.0f)), Splat(0.0f)); }
-
-inline V4u UnitToByte(V4f v) { return __builtin_convertvector(__builtin_convertvector(Sat(v) * Splat(255.0f) + Splat(0.5f), V4i), V4u); }
-
-// FloorToInt of each lane: clamped to +-1e9, NaN to -1e9.
-inline V4i FloorToInt(V4f f) {
-    f = Select(f > Splat(-1.0e9f), f, Splat(-1.0e9f));
-    f = Select(f > Splat(1.0e9f), Splat(1.0e9f), f);
-    const V4i i = __builtin_convertvector(f, V4i);
-    return i + (f < __builtin_convertvector(i, V4f));  // a true comparison is -1
+template <int N>
+MS_LANES VF<N> Sat(VF<N> v) {
+    const VF<N> zero = Splat<VF<N>>(0.0f), one = Splat<VF<N>>(1.0f);
+    return Select<N>(v > zero, Select<N>(v < one, v, one), zero);
 }
 
-struct Color4x4 {
-    V4f r, g, b, a;
+template <int N>
+MS_LANES VU<N> UnitToByte(VF<N> v) {
+    const VF<N> scaled = Sat<N>(v) * Splat<VF<N>>(255.0f) + Splat<VF<N>>(0.5f);
+    return std::bit_cast<VU<N>>(__builtin_convertvector(scaled, VI<N>));
+}
+
+// FloorToInt of each lane: clamped to +-1e9, NaN to -1e9.
+template <int N>
+MS_LANES VI<N> FloorToInt(VF<N> f) {
+    const VF<N> lo = Splat<VF<N>>(-1.0e9f), hi = Splat<VF<N>>(1.0e9f);
+    f = Select<N>(f > lo, f, lo);
+    f = Select<N>(f > hi, hi, f);
+    const VI<N> i = __builtin_convertvector(f, VI<N>);
+    return i + (f < __builtin_convertvector(i, VF<N>));  // a true comparison is -1
+}
+
+template <int N>
+struct Colors {
+    VF<N> r, g, b, a;
 };
 
-inline Color4x4 Splat(const Color4& c) { return {Splat(c.r), Splat(c.g), Splat(c.b), Splat(c.a)}; }
+template <int N>
+MS_LANES Colors<N> SplatColor(const Color4& c) {
+    return {Splat<VF<N>>(c.r), Splat<VF<N>>(c.g), Splat<VF<N>>(c.b), Splat<VF<N>>(c.a)};
+}
 
-inline Color4x4 FromArgb(V4u t) {
-    constexpr float k = 1.0f / 255.0f;
-    const V4u m = {0xFF, 0xFF, 0xFF, 0xFF};
-    return {__builtin_convertvector((t >> 16) & m, V4f) * Splat(k), __builtin_convertvector((t >> 8) & m, V4f) * Splat(k),
-            __builtin_convertvector(t & m, V4f) * Splat(k), __builtin_convertvector(t >> 24, V4f) * Splat(k)};
+template <int N>
+MS_LANES Colors<N> FromArgb(VU<N> t) {
+    const VF<N> k = Splat<VF<N>>(1.0f / 255.0f);
+    const VU<N> m = Splat<VU<N>>(0xFFu);
+    return {__builtin_convertvector(std::bit_cast<VI<N>>((t >> 16) & m), VF<N>) * k,
+            __builtin_convertvector(std::bit_cast<VI<N>>((t >> 8) & m), VF<N>) * k,
+            __builtin_convertvector(std::bit_cast<VI<N>>(t & m), VF<N>) * k,
+            __builtin_convertvector(std::bit_cast<VI<N>>(t >> 24), VF<N>) * k};
 }
 
 // ---- Texture sampling of a stage without mip levels ----
@@ -63,13 +131,13 @@ struct TextureView {
     int widthShift;  // log2 of a power-of-two width, else -1
 };
 
-inline int Modulo(int i, int n) {
+MS_LANES int Modulo(int i, int n) {
     const int m = i % n;
     return m < 0 ? m + n : m;
 }
 
 // The texel index along an axis of n texels (WRAP, MIRROR, CLAMP; the fast path has no border).
-inline int AddressOne(int i, int n, DWORD mode) {
+MS_LANES int AddressOne(int i, int n, DWORD mode) {
     if (i >= 0 && i < n) return i;
     if (mode == D3DTADDRESS_CLAMP) return i < 0 ? 0 : n - 1;
     if (mode == D3DTADDRESS_MIRROR) {
@@ -79,55 +147,67 @@ inline int AddressOne(int i, int n, DWORD mode) {
     return Modulo(i, n);
 }
 
-inline V4i Address(V4i i, int n, int mask, DWORD mode) {
-    if (mode == D3DTADDRESS_WRAP && mask >= 0) return i & SplatI(mask);
+template <int N>
+MS_LANES VI<N> Address(VI<N> i, int n, int mask, DWORD mode) {
+    if (mode == D3DTADDRESS_WRAP && mask >= 0) return i & Splat<VI<N>>(mask);
     if (mode == D3DTADDRESS_CLAMP) {
-        i = i < SplatI(0) ? SplatI(0) : i;
-        return i > SplatI(n - 1) ? SplatI(n - 1) : i;
+        const VI<N> zero = Splat<VI<N>>(0), last = Splat<VI<N>>(n - 1);
+        i = SelectI<N>(i < zero, zero, i);
+        return SelectI<N>(i > last, last, i);
     }
-    for (int l = 0; l < kLanes; ++l) i[l] = AddressOne(i[l], n, mode);
+    for (int l = 0; l < N; ++l) i[l] = AddressOne(i[l], n, mode);
     return i;
 }
 
 // Texels at in-range indices; a texture has fewer than 2^31 texels.
-inline V4u Fetch(const TextureView& t, V4i i, V4i j) {
-    const V4i index = t.widthShift >= 0 ? (j << t.widthShift) + i : j * SplatI(t.width) + i;
-    return V4u{t.pixels[index[0]], t.pixels[index[1]], t.pixels[index[2]], t.pixels[index[3]]};
+template <int N>
+MS_LANES VU<N> Fetch(const TextureView& t, VI<N> i, VI<N> j) {
+    const VI<N> index = t.widthShift >= 0 ? (j << t.widthShift) + i : j * Splat<VI<N>>(t.width) + i;
+    VU<N> out;
+    for (int l = 0; l < N; ++l) out[l] = t.pixels[index[l]];
+    return out;
 }
 
-__attribute__((always_inline)) inline Color4x4 SamplePoint(const TextureView& t, V4f u, V4f v) {
-    const V4i i = FloorToInt(u * Splat(static_cast<float>(t.width)));
-    const V4i j = FloorToInt(v * Splat(static_cast<float>(t.height)));
-    return FromArgb(Fetch(t, Address(i, t.width, t.widthMask, t.addressU), Address(j, t.height, t.heightMask, t.addressV)));
+template <int N>
+MS_LANES Colors<N> SamplePoint(const TextureView& t, VF<N> u, VF<N> v) {
+    const VI<N> i = FloorToInt<N>(u * Splat<VF<N>>(static_cast<float>(t.width)));
+    const VI<N> j = FloorToInt<N>(v * Splat<VF<N>>(static_cast<float>(t.height)));
+    return FromArgb<N>(Fetch<N>(t, Address<N>(i, t.width, t.widthMask, t.addressU),
+                                Address<N>(j, t.height, t.heightMask, t.addressV)));
 }
 
-inline V4f Mix(V4f p00, V4f p10, V4f p01, V4f p11, V4f a, V4f b) {
-    const V4f top = p00 + (p10 - p00) * a, bottom = p01 + (p11 - p01) * a;
+template <int N>
+MS_LANES VF<N> Mix(VF<N> p00, VF<N> p10, VF<N> p01, VF<N> p11, VF<N> a, VF<N> b) {
+    const VF<N> top = p00 + (p10 - p00) * a, bottom = p01 + (p11 - p01) * a;
     return top + (bottom - top) * b;
 }
 
-__attribute__((always_inline)) inline Color4x4 SampleLinear(const TextureView& t, V4f u, V4f v) {
-    const V4f fu = u * Splat(static_cast<float>(t.width)) - Splat(0.5f);
-    const V4f fv = v * Splat(static_cast<float>(t.height)) - Splat(0.5f);
-    const V4i i = FloorToInt(fu), j = FloorToInt(fv);
-    V4f a = fu - __builtin_convertvector(i, V4f), b = fv - __builtin_convertvector(j, V4f);
-    a = Select((a >= Splat(0.0f)) & (a <= Splat(1.0f)), a, Splat(0.0f));
-    b = Select((b >= Splat(0.0f)) & (b <= Splat(1.0f)), b, Splat(0.0f));
-    const V4i i0 = Address(i, t.width, t.widthMask, t.addressU);
-    const V4i i1 = Address(i + SplatI(1), t.width, t.widthMask, t.addressU);
-    const V4i j0 = Address(j, t.height, t.heightMask, t.addressV);
-    const V4i j1 = Address(j + SplatI(1), t.height, t.heightMask, t.addressV);
-    const Color4x4 c00 = FromArgb(Fetch(t, i0, j0)), c10 = FromArgb(Fetch(t, i1, j0));
-    const Color4x4 c01 = FromArgb(Fetch(t, i0, j1)), c11 = FromArgb(Fetch(t, i1, j1));
-    return {Mix(c00.r, c10.r, c01.r, c11.r, a, b), Mix(c00.g, c10.g, c01.g, c11.g, a, b),
-            Mix(c00.b, c10.b, c01.b, c11.b, a, b), Mix(c00.a, c10.a, c01.a, c11.a, a, b)};
+template <int N>
+MS_LANES Colors<N> SampleLinear(const TextureView& t, VF<N> u, VF<N> v) {
+    const VF<N> half = Splat<VF<N>>(0.5f), zero = Splat<VF<N>>(0.0f), one = Splat<VF<N>>(1.0f);
+    const VF<N> fu = u * Splat<VF<N>>(static_cast<float>(t.width)) - half;
+    const VF<N> fv = v * Splat<VF<N>>(static_cast<float>(t.height)) - half;
+    const VI<N> i = FloorToInt<N>(fu), j = FloorToInt<N>(fv);
+    VF<N> a = fu - __builtin_convertvector(i, VF<N>), b = fv - __builtin_convertvector(j, VF<N>);
+    a = Select<N>((a >= zero) & (a <= one), a, zero);
+    b = Select<N>((b >= zero) & (b <= one), b, zero);
+    const VI<N> next = Splat<VI<N>>(1);
+    const VI<N> i0 = Address<N>(i, t.width, t.widthMask, t.addressU);
+    const VI<N> i1 = Address<N>(i + next, t.width, t.widthMask, t.addressU);
+    const VI<N> j0 = Address<N>(j, t.height, t.heightMask, t.addressV);
+    const VI<N> j1 = Address<N>(j + next, t.height, t.heightMask, t.addressV);
+    const Colors<N> c00 = FromArgb<N>(Fetch<N>(t, i0, j0)), c10 = FromArgb<N>(Fetch<N>(t, i1, j0));
+    const Colors<N> c01 = FromArgb<N>(Fetch<N>(t, i0, j1)), c11 = FromArgb<N>(Fetch<N>(t, i1, j1));
+    return {Mix<N>(c00.r, c10.r, c01.r, c11.r, a, b), Mix<N>(c00.g, c10.g, c01.g, c11.g, a, b),
+            Mix<N>(c00.b, c10.b, c01.b, c11.b, a, b), Mix<N>(c00.a, c10.a, c01.a, c11.a, a, b)};
 }
 
 // ---- The stage ----
 
 enum class Filter { kNone, kPoint, kLinear };
 
-inline V4f Operate(DWORD op, V4f a1, V4f a2) {
+template <int N>
+MS_LANES VF<N> Operate(DWORD op, VF<N> a1, VF<N> a2) {
     switch (op) {
         case D3DTOP_SELECTARG1: return a1;
         case D3DTOP_SELECTARG2: return a2;
@@ -136,40 +216,31 @@ inline V4f Operate(DWORD op, V4f a1, V4f a2) {
     }
 }
 
-// ---- Tests and writes of four pixels ----
+// ---- Tests and writes of N pixels ----
 
-inline bool Any(V4i m) {
-#ifdef __SSE2__
-    return __builtin_ia32_movmskps(std::bit_cast<V4f>(m)) != 0;
-#else
-    return (m[0] | m[1] | m[2] | m[3]) != 0;
-#endif
-}
-
-inline V4u SelectU(V4i mask, V4u a, V4u b) {
-    const V4u m = std::bit_cast<V4u>(mask);
-    return (a & m) | (b & ~m);
-}
-
-// Four pixels taken from the spans of a primitive in order: row y, span start x0, index i in
-// the span, and the offset of the pixel in the buffers. Lanes past `count` repeat lane 0.
+// N pixels taken from the spans of a primitive in order: row y, span start x0, index i in the
+// span, and the offset of the pixel in the buffers. Lanes past `count` repeat lane 0.
+template <int N>
 struct Lanes {
-    V4i y, x0, i;
-    int offset[kLanes];
+    VI<N> y, x0, i;
+    int offset[N];
     int count;
-    bool contiguous;  // the four offsets follow each other
+    bool contiguous;  // the N offsets follow each other
 };
 
-inline V4u Load(const std::uint32_t* buffer, const Lanes& q) {
+template <int N>
+MS_LANES VU<N> Load(const std::uint32_t* buffer, const Lanes<N>& q) {
+    VU<N> v;
     if (q.contiguous) {
-        V4u v;
         std::memcpy(&v, buffer + q.offset[0], sizeof v);
-        return v;
+    } else {
+        for (int l = 0; l < N; ++l) v[l] = buffer[q.offset[l]];
     }
-    return V4u{buffer[q.offset[0]], buffer[q.offset[1]], buffer[q.offset[2]], buffer[q.offset[3]]};
+    return v;
 }
 // Writes the lanes in use.
-inline void Store(std::uint32_t* buffer, const Lanes& q, V4u v) {
+template <int N>
+MS_LANES void Store(std::uint32_t* buffer, const Lanes<N>& q, VU<N> v) {
     if (q.contiguous) {
         std::memcpy(buffer + q.offset[0], &v, sizeof v);
         return;
@@ -178,181 +249,221 @@ inline void Store(std::uint32_t* buffer, const Lanes& q, V4u v) {
 }
 
 // Compare of each lane (D3DCMP_*; unknown: always); values below 2^31.
-inline V4i Passes(DWORD func, V4u value, V4u stored) {
-    const V4i v = std::bit_cast<V4i>(value), s = std::bit_cast<V4i>(stored);
+template <int N>
+MS_LANES VI<N> Passes(DWORD func, VU<N> value, VU<N> stored) {
+    const VI<N> v = std::bit_cast<VI<N>>(value), s = std::bit_cast<VI<N>>(stored);
     switch (func) {
-        case 1: return SplatI(0);
+        case 1: return Splat<VI<N>>(0);
         case 2: return v < s;
         case 3: return v == s;
         case 4: return v <= s;
         case 5: return v > s;
         case 6: return v != s;
         case 7: return v >= s;
-        default: return SplatI(-1);
+        default: return Splat<VI<N>>(-1);
     }
 }
-
-using V2d = double __attribute__((vector_size(16)));
-using V2i = std::int32_t __attribute__((vector_size(8)));
 
 // QuantizeDepth of each lane's depth, computed as StartSpan and the general loop compute it.
-inline V4u LaneDepths(const Interpolants& p, const Lanes& q, std::int32_t bias) {
-    const V2d scale = {16777215.0, 16777215.0}, half = {0.5, 0.5}, zero = {0.0, 0.0}, one = {1.0, 1.0};
-    const double ox = p.ox, oy = p.oy;
-    auto quantize = [&](int l) {
-        const V2d x0 = {static_cast<double>(q.x0[l]), static_cast<double>(q.x0[l + 1])};
-        const V2d y = {static_cast<double>(q.y[l]), static_cast<double>(q.y[l + 1])};
-        const V2d i = {static_cast<double>(q.i[l]), static_cast<double>(q.i[l + 1])};
-        const V2d dzdx = {p.dzdx, p.dzdx}, dzdy = {p.dzdy, p.dzdy};
-        const V2d z0 = V2d{p.z, p.z} + dzdx * (x0 - V2d{ox, ox}) + dzdy * (y - V2d{oy, oy});
-        const V2d z = z0 + dzdx * i;
-        const V2d clamped = z > zero ? (z < one ? z : one) : zero;  // NaN to 0
-        return __builtin_convertvector(clamped * scale + half, V2i);
-    };
-    const V2i lo = quantize(0), hi = quantize(2);
-    V4i z = V4i{lo[0], lo[1], hi[0], hi[1]} - SplatI(bias);
-    z = z < SplatI(0) ? SplatI(0) : z;
-    z = z > SplatI(0xFFFFFF) ? SplatI(0xFFFFFF) : z;
-    return std::bit_cast<V4u>(z);
+template <int N>
+MS_LANES VU<N> LaneDepths(const Interpolants& p, const Lanes<N>& q, std::int32_t bias) {
+    using D = typename Vec<N>::D;
+    const D zero = Splat<D>(0.0), one = Splat<D>(1.0), dzdx = Splat<D>(p.dzdx), dzdy = Splat<D>(p.dzdy);
+    const D x0 = __builtin_convertvector(q.x0, D), y = __builtin_convertvector(q.y, D);
+    const D i = __builtin_convertvector(q.i, D);
+    const D z0 = Splat<D>(p.z) + dzdx * (x0 - Splat<D>(static_cast<double>(p.ox))) +
+                 dzdy * (y - Splat<D>(static_cast<double>(p.oy)));
+    const D z = z0 + dzdx * i;
+    const auto inside = z < one;
+    const D upper = std::bit_cast<D>((std::bit_cast<decltype(inside)>(z) & inside) |
+                                     (std::bit_cast<decltype(inside)>(one) & ~inside));
+    const auto positive = z > zero;
+    const D clamped = std::bit_cast<D>(std::bit_cast<decltype(positive)>(upper) & positive);  // NaN to 0
+    VI<N> q24 = __builtin_convertvector(clamped * Splat<D>(16777215.0) + Splat<D>(0.5), VI<N>) - Splat<VI<N>>(bias);
+    q24 = SelectI<N>(q24 < Splat<VI<N>>(0), Splat<VI<N>>(0), q24);
+    q24 = SelectI<N>(q24 > Splat<VI<N>>(0xFFFFFF), Splat<VI<N>>(0xFFFFFF), q24);
+    return std::bit_cast<VU<N>>(q24);
 }
 
-// The planes of a primitive, one value per lane.
-struct Planes4 {
-    V4f a[kMaxAttributes], dx[kMaxAttributes], dy[kMaxAttributes];
-    V4f rhw, drhwdx, drhwdy, ox, oy;
+// The planes of a primitive in every lane.
+template <int N>
+struct Planes {
+    VF<N> a[kMaxAttributes], dx[kMaxAttributes], dy[kMaxAttributes];
+    VF<N> rhw, drhwdx, drhwdy, ox, oy;
 };
 
-template <Filter kFilter, bool kSpecular>
-void FastRows(const PixelSetup& s, const Interpolants& p, const Span* spans, int spanCount) {
+// Where the lanes are: the offsets from the span start, as StartSpan computes them.
+template <int N>
+struct Position {
+    VF<N> fx, fy, fi, w;
+};
+
+// Attribute k of each lane: the plane at the span start, then along the span, over the rhw.
+template <int N>
+MS_LANES VF<N> Attribute(const Planes<N>& pl, const Position<N>& at, int k) {
+    return ((pl.a[k] + pl.dx[k] * at.fx + pl.dy[k] * at.fy) + pl.dx[k] * at.fi) * at.w;
+}
+
+// Takes the next N pixels of the spans from spans[*span], pixel *next on.
+template <int N>
+MS_LANES void NextLanes(const Span* spans, int spanCount, int pitch, int* span, int* next, Lanes<N>* q) {
+    q->count = 0;
+    while (q->count < N && *span < spanCount) {
+        const Span& sp = spans[*span];
+        const int left = sp.x1 - sp.x0 + 1 - *next;
+        const int take = left < N - q->count ? left : N - q->count;
+        const int row = sp.y * pitch + sp.x0;
+        for (int t = 0; t < take; ++t, ++q->count) {
+            q->y[q->count] = sp.y;
+            q->x0[q->count] = sp.x0;
+            q->i[q->count] = *next + t;
+            q->offset[q->count] = row + *next + t;
+        }
+        *next += take;
+        if (*next == sp.x1 - sp.x0 + 1) ++*span, *next = 0;
+    }
+    for (int l = q->count; l < N; ++l) {
+        q->y[l] = q->y[0];
+        q->x0[l] = q->x0[0];
+        q->i[l] = q->i[0];
+        q->offset[l] = q->offset[0];
+    }
+    q->contiguous = q->count == N && q->offset[N - 1] - q->offset[0] == N - 1;
+}
+
+// The blend of each lane in use with the colour under it, as WriteColor blends.
+template <int N>
+MS_LANES VU<N> BlendLanes(const PixelSetup& s, const Colors<N>& c, VU<N> old, VI<N> live, int count) {
+    VU<N> out = old;
+    for (int l = 0; l < count; ++l) {
+        if (!live[l]) continue;
+        out[l] = BlendPixel(s, Color4{c.r[l], c.g[l], c.b[l], c.a[l]}, old[l]);
+    }
+    return out;
+}
+
+template <int N, Filter kFilter, bool kSpecular>
+MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span* spans, int spanCount) {
+    using F = VF<N>;
+    using U = VU<N>;
     const bool staged = s.stageCount > 0;
     const StageSetup& st = s.stages[0];
-    TextureView tex{};
-    if constexpr (kFilter != Filter::kNone) {
-        const Sampler& sm = st.sampler;
-        const TextureLevel& l = sm.texture->level(sm.baseLevel);
-        tex = {l.pixels, l.width, l.height, l.widthMask, l.heightMask, sm.addressU, sm.addressV,
-               l.widthMask >= 0 ? std::countr_zero(static_cast<unsigned>(l.width)) : -1};
-    }
+    const TextureView tex = {st.level ? st.level->pixels : nullptr,
+                             st.level ? st.level->width : 0,
+                             st.level ? st.level->height : 0,
+                             st.level ? st.level->widthMask : -1,
+                             st.level ? st.level->heightMask : -1,
+                             st.sampler.addressU,
+                             st.sampler.addressV,
+                             st.level && st.level->widthMask >= 0 ? std::countr_zero(static_cast<unsigned>(st.level->width))
+                                                                  : -1};
     const int coord = st.coordAttr, spec = s.specularAttr;
     const bool specular = spec >= 0 && (kSpecular || staged);
-    const V4u forceAlpha = s.fb.destAlpha ? V4u{0, 0, 0, 0} : V4u{0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
-    const V4u writeMask = V4u{s.writeMask, s.writeMask, s.writeMask, s.writeMask};
-    const V4u low8 = V4u{0xFF, 0xFF, 0xFF, 0xFF};
-    const V4i iota = V4i{0, 1, 2, 3};
+    const U forceAlpha = Splat<U>(s.fb.destAlpha ? 0u : 0xFF000000u), writeMask = Splat<U>(s.writeMask);
+    const U low8 = Splat<U>(0xFFu);
+    VI<N> iota;
+    for (int l = 0; l < N; ++l) iota[l] = l;
     std::uint32_t* const color = s.fb.color;
     std::uint32_t* const ds = s.depthTest ? s.fb.depthStencil : nullptr;
     const bool lateDepthWrite = ds && s.depthWrite && s.alphaTest;
-    const int pitch = s.fb.pitch;
 
-    Planes4 pl;
+    Planes<N> pl;
     for (int k = 0; k < p.count; ++k) {
-        pl.a[k] = Splat(p.a[k]);
-        pl.dx[k] = Splat(p.adx[k]);
-        pl.dy[k] = Splat(p.ady[k]);
+        pl.a[k] = Splat<F>(p.a[k]);
+        pl.dx[k] = Splat<F>(p.adx[k]);
+        pl.dy[k] = Splat<F>(p.ady[k]);
     }
-    pl.rhw = Splat(p.rhw);
-    pl.drhwdx = Splat(p.drhwdx);
-    pl.drhwdy = Splat(p.drhwdy);
-    pl.ox = Splat(p.ox);
-    pl.oy = Splat(p.oy);
+    pl.rhw = Splat<F>(p.rhw);
+    pl.drhwdx = Splat<F>(p.drhwdx);
+    pl.drhwdy = Splat<F>(p.drhwdy);
+    pl.ox = Splat<F>(p.ox);
+    pl.oy = Splat<F>(p.oy);
 
-    int span = 0, next = 0;  // the next pixel: index `next` of spans[span]
+    int span = 0, next = 0;
     while (span < spanCount) {
-        Lanes q;
-        q.count = 0;
-        while (q.count < kLanes && span < spanCount) {
-            const Span& sp = spans[span];
-            const int take = std::min(kLanes - q.count, sp.x1 - sp.x0 + 1 - next);
-            const int row = sp.y * pitch + sp.x0;
-            for (int t = 0; t < take; ++t, ++q.count) {
-                q.y[q.count] = sp.y;
-                q.x0[q.count] = sp.x0;
-                q.i[q.count] = next + t;
-                q.offset[q.count] = row + next + t;
-            }
-            next += take;
-            if (sp.x0 + next > sp.x1) ++span, next = 0;
-        }
-        for (int l = q.count; l < kLanes; ++l) {
-            q.y[l] = q.y[0];
-            q.x0[l] = q.x0[0];
-            q.i[l] = q.i[0];
-            q.offset[l] = q.offset[0];
-        }
-        q.contiguous = q.count == kLanes && q.offset[3] - q.offset[0] == 3;
-
-        V4i live = iota < SplatI(q.count);
+        Lanes<N> q;
+        NextLanes<N>(spans, spanCount, s.fb.pitch, &span, &next, &q);
+        VI<N> live = iota < Splat<VI<N>>(q.count);
         // Depth first; with an alpha test the depth is written once the test has passed.
-        V4u z = {0, 0, 0, 0}, oldDs = z;
+        U z = Splat<U>(0u), oldDs = z;
         if (ds) {
-            z = LaneDepths(p, q, s.depthBias);
-            oldDs = Load(ds, q);
-            live &= Passes(s.depthFunc, z, oldDs >> 8);
-            if (s.depthWrite && !s.alphaTest && Any(live)) Store(ds, q, SelectU(live, (z << 8) | (oldDs & low8), oldDs));
+            z = LaneDepths<N>(p, q, s.depthBias);
+            oldDs = Load<N>(ds, q);
+            live &= Passes<N>(s.depthFunc, z, oldDs >> 8);
+            if (s.depthWrite && !s.alphaTest && Any<N>(live))
+                Store<N>(ds, q, SelectU<N>(live, (z << 8) | (oldDs & low8), oldDs));
         }
-        if (!Any(live)) continue;
+        if (!Any<N>(live)) continue;
 
         // As StartSpan and the general loop: the planes at the span start, then along the span.
-        const V4f fx = __builtin_convertvector(q.x0, V4f) - pl.ox, fy = __builtin_convertvector(q.y, V4f) - pl.oy;
-        const V4f fi = __builtin_convertvector(q.i, V4f);
-        const V4f w = Splat(1.0f) / ((pl.rhw + pl.drhwdx * fx + pl.drhwdy * fy) + pl.drhwdx * fi);
-        auto attr = [&](int k) { return ((pl.a[k] + pl.dx[k] * fx + pl.dy[k] * fy) + pl.dx[k] * fi) * w; };
+        Position<N> at;
+        at.fx = __builtin_convertvector(q.x0, F) - pl.ox;
+        at.fy = __builtin_convertvector(q.y, F) - pl.oy;
+        at.fi = __builtin_convertvector(q.i, F);
+        at.w = Splat<F>(1.0f) / ((pl.rhw + pl.drhwdx * at.fx + pl.drhwdy * at.fy) + pl.drhwdx * at.fi);
 
         // The registers a stage reads, by D3DTA_* selector: DIFFUSE, CURRENT, TEXTURE, TFACTOR, SPECULAR.
-        Color4x4 reg[5];
-        reg[D3DTA_DIFFUSE] = {attr(0), attr(1), attr(2), attr(3)};
-        reg[D3DTA_SPECULAR] =
-            specular ? Color4x4{attr(spec), attr(spec + 1), attr(spec + 2), attr(spec + 3)} : Splat(Color4{0, 0, 0, 0});
-        Color4x4 c = reg[D3DTA_DIFFUSE];
+        Colors<N> reg[5];
+        reg[D3DTA_DIFFUSE] = {Attribute<N>(pl, at, 0), Attribute<N>(pl, at, 1), Attribute<N>(pl, at, 2),
+                              Attribute<N>(pl, at, 3)};
+        if (specular) {
+            reg[D3DTA_SPECULAR] = {Attribute<N>(pl, at, spec), Attribute<N>(pl, at, spec + 1),
+                                   Attribute<N>(pl, at, spec + 2), Attribute<N>(pl, at, spec + 3)};
+        } else {
+            reg[D3DTA_SPECULAR] = SplatColor<N>(Color4{0, 0, 0, 0});
+        }
+        Colors<N> c = reg[D3DTA_DIFFUSE];
         if (staged) {
             reg[D3DTA_CURRENT] = reg[D3DTA_DIFFUSE];
             if constexpr (kFilter == Filter::kPoint) {
-                reg[D3DTA_TEXTURE] = SamplePoint(tex, attr(coord), attr(coord + 1));
+                reg[D3DTA_TEXTURE] = SamplePoint<N>(tex, Attribute<N>(pl, at, coord), Attribute<N>(pl, at, coord + 1));
             } else if constexpr (kFilter == Filter::kLinear) {
-                reg[D3DTA_TEXTURE] = SampleLinear(tex, attr(coord), attr(coord + 1));
+                reg[D3DTA_TEXTURE] = SampleLinear<N>(tex, Attribute<N>(pl, at, coord), Attribute<N>(pl, at, coord + 1));
             } else {
-                reg[D3DTA_TEXTURE] = Splat(Color4{0, 0, 0, 1});
+                reg[D3DTA_TEXTURE] = SplatColor<N>(Color4{0, 0, 0, 1});
             }
-            reg[D3DTA_TFACTOR] = Splat(s.textureFactor);
-            const Color4x4 &c1 = reg[st.colorArg[1]], &c2 = reg[st.colorArg[2]];
-            c.r = Sat(Operate(st.colorOp, c1.r, c2.r));
-            c.g = Sat(Operate(st.colorOp, c1.g, c2.g));
-            c.b = Sat(Operate(st.colorOp, c1.b, c2.b));
+            reg[D3DTA_TFACTOR] = SplatColor<N>(s.textureFactor);
+            const Colors<N>&c1 = reg[st.colorArg[1]], &c2 = reg[st.colorArg[2]];
+            c.r = Sat<N>(Operate<N>(st.colorOp, c1.r, c2.r));
+            c.g = Sat<N>(Operate<N>(st.colorOp, c1.g, c2.g));
+            c.b = Sat<N>(Operate<N>(st.colorOp, c1.b, c2.b));
             c.a = st.alphaOp == D3DTOP_DISABLE
-                      ? Sat(reg[D3DTA_CURRENT].a)
-                      : Sat(Operate(st.alphaOp, reg[st.alphaArg[1]].a, reg[st.alphaArg[2]].a));
+                      ? Sat<N>(reg[D3DTA_CURRENT].a)
+                      : Sat<N>(Operate<N>(st.alphaOp, reg[st.alphaArg[1]].a, reg[st.alphaArg[2]].a));
         }
         if constexpr (kSpecular) {
-            c.r = Sat(c.r + reg[D3DTA_SPECULAR].r);
-            c.g = Sat(c.g + reg[D3DTA_SPECULAR].g);
-            c.b = Sat(c.b + reg[D3DTA_SPECULAR].b);
+            c.r = Sat<N>(c.r + reg[D3DTA_SPECULAR].r);
+            c.g = Sat<N>(c.g + reg[D3DTA_SPECULAR].g);
+            c.b = Sat<N>(c.b + reg[D3DTA_SPECULAR].b);
         }
 
-        const V4u alpha = UnitToByte(c.a);
+        const U alpha = UnitToByte<N>(c.a);
         if (s.alphaTest) {
-            const V4u ref = V4u{s.alphaRef, s.alphaRef, s.alphaRef, s.alphaRef};
-            live &= Passes(s.alphaFunc, alpha, ref);
-            if (!Any(live)) continue;
-            if (lateDepthWrite) Store(ds, q, SelectU(live, (z << 8) | (oldDs & low8), oldDs));
+            live &= Passes<N>(s.alphaFunc, alpha, Splat<U>(s.alphaRef));
+            if (!Any<N>(live)) continue;
+            if (lateDepthWrite) Store<N>(ds, q, SelectU<N>(live, (z << 8) | (oldDs & low8), oldDs));
         }
-        const V4u old = Load(color, q);
-        V4u out;
-        if (s.blend) {
-            out = old;
-            for (int l = 0; l < q.count; ++l) {
-                if (!live[l]) continue;
-                Color4 d = ColorFromArgb(old[l]);
-                if (!s.fb.destAlpha) d.a = 1.0f;
-                const Color4 src{c.r[l], c.g[l], c.b[l], c.a[l]};
-                out[l] = ArgbFromColor(BlendColors(s.srcBlend, s.destBlend, s.blendOp, src, d));
-            }
-        } else {
-            out = (alpha << 24) | (UnitToByte(c.r) << 16) | (UnitToByte(c.g) << 8) | UnitToByte(c.b);
-        }
+        const U old = Load<N>(color, q);
+        U out = s.blend ? BlendLanes<N>(s, c, old, live, q.count)
+                        : (alpha << 24) | (UnitToByte<N>(c.r) << 16) | (UnitToByte<N>(c.g) << 8) | UnitToByte<N>(c.b);
         out = ((out | forceAlpha) & writeMask) | (old & ~writeMask);
-        Store(color, q, SelectU(live, out, old));
+        Store<N>(color, q, SelectU<N>(live, out, old));
     }
 }
+
+template <Filter kFilter, bool kSpecular>
+void FastRows4(const PixelSetup& s, const Interpolants& p, const Span* spans, int count) {
+    FastRowsOf<4, kFilter, kSpecular>(s, p, spans, count);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define MS_HAVE_AVX2_LOOPS 1
+template <Filter kFilter, bool kSpecular>
+__attribute__((target("avx2"))) void FastRows8(const PixelSetup& s, const Interpolants& p, const Span* spans,
+                                               int count) {
+    FastRowsOf<8, kFilter, kSpecular>(s, p, spans, count);
+}
+#endif
 
 bool FastArgument(DWORD arg) { return arg <= D3DTA_SPECULAR; }  // no TEMP, no modifiers
 
@@ -373,20 +484,33 @@ bool FastStage(const StageSetup& st) {
 }
 
 template <Filter kFilter>
-RowsFunction WithSpecular(bool specular) {
-    return specular ? &FastRows<kFilter, true> : &FastRows<kFilter, false>;
+RowsFunction WithSpecular(bool specular, bool wide) {
+#ifdef MS_HAVE_AVX2_LOOPS
+    if (wide && __builtin_cpu_supports("avx2")) return specular ? &FastRows8<kFilter, true> : &FastRows8<kFilter, false>;
+#endif
+    return specular ? &FastRows4<kFilter, true> : &FastRows4<kFilter, false>;
 }
 
 }  // namespace
 
-RowsFunction ChooseFastRows(const PixelSetup& s) {
+std::uint32_t BlendPixel(const PixelSetup& s, const Color4& src, std::uint32_t old) {
+    Color4 d = ColorFromArgb(old);
+    if (!s.fb.destAlpha) d.a = 1.0f;
+    return ArgbFromColor(BlendColors(s.srcBlend, s.destBlend, s.blendOp, src, d));
+}
+
+RowsFunction ChooseFastRows(PixelSetup& s, bool wide) {
+    if (s.stageCount == 1 && s.stages[0].hasTexture) {
+        const Sampler& sm = s.stages[0].sampler;
+        s.stages[0].level = &sm.texture->level(sm.baseLevel);
+    }
     if (s.fog != FogMode::kNone || s.stencil || !s.shade || s.stageCount > 1) return nullptr;
     if (s.stageCount == 1 && !FastStage(s.stages[0])) return nullptr;
     const bool specular = s.addSpecular && s.specularAttr >= 0;
     if (s.addSpecular && !specular) return nullptr;
-    if (s.stageCount == 0 || !s.stages[0].hasTexture) return WithSpecular<Filter::kNone>(specular);
-    return s.stages[0].sampler.magFilter >= D3DTEXF_LINEAR ? WithSpecular<Filter::kLinear>(specular)
-                                                           : WithSpecular<Filter::kPoint>(specular);
+    if (s.stageCount == 0 || !s.stages[0].hasTexture) return WithSpecular<Filter::kNone>(specular, wide);
+    return s.stages[0].sampler.magFilter >= D3DTEXF_LINEAR ? WithSpecular<Filter::kLinear>(specular, wide)
+                                                           : WithSpecular<Filter::kPoint>(specular, wide);
 }
 
 }  // namespace ms

@@ -8,7 +8,11 @@
 
 namespace ms {
 
-// The fast loop for this set-up, or null when only the general loop draws it.
-RowsFunction ChooseFastRows(const PixelSetup& setup);
+// The fast loop for this set-up, or null when only the general loop draws it; fills the
+// set-up's texture level. `wide`: 8 pixels at a time where the processor can.
+RowsFunction ChooseFastRows(PixelSetup& setup, bool wide = true);
+
+// The blend of one pixel over the colour word under it, as the general loop blends.
+std::uint32_t BlendPixel(const PixelSetup& setup, const Color4& src, std::uint32_t old);
 
 }  // namespace ms

@@ -26,6 +26,7 @@ struct StageSetup {
     bool projected = false;
     int coordAttr = -1;
     Sampler sampler;
+    const TextureLevel* level = nullptr;  // the level the fast loop samples
 };
 
 enum class FogMode : std::uint8_t { kNone, kVertex, kTable };

@@ -405,20 +405,22 @@ TEST_F(Sampling, PointSpritesSpanTheTextureAcrossThePoint) {
     EXPECT_EQ(device_->Pixel(9, 9), d);
 }
 
-// The fast loops give exactly what the general loop gives: the same random triangles (with
-// perspective, both colours, coordinates beyond the texture) drawn by a device of each kind, for
-// each kind of set-up the fast loops take.
+// The fast loops (4 and, where the processor has them, 8 pixels at a time) give exactly what
+// the general loop gives: the same random triangles (with perspective, both colours, coordinates
+// beyond the texture) drawn by a device of each kind, for each kind of set-up they take.
 TEST(FastShading, FastAndGeneralLoopsAgree) {
     constexpr int kSide = 37;  // rows that are no multiple of the pixels a fast loop takes at once
-    OffscreenTarget targets[2] = {{kSide, kSide}, {kSide, kSide}};
-    SoftwareDevice* devices[2] = {};
-    for (int i = 0; i < 2; ++i) {
+    constexpr int kKinds = 3;  // general, fast 4 lanes, fast widest
+    OffscreenTarget targets[kKinds] = {{kSide, kSide}, {kSide, kSide}, {kSide, kSide}};
+    SoftwareDevice* devices[kKinds] = {};
+    for (int i = 0; i < kKinds; ++i) {
         DeviceConfig config;
         config.target = &targets[i];
         config.width = config.height = kSide;
         config.backBufferFormat = D3DFMT_A8R8G8B8;
         config.depthFormat = D3DFMT_D24S8;
-        config.fastShading = i == 0;
+        config.fastShading = i > 0;
+        config.wideLanes = i == 2;
         ASSERT_EQ(SoftwareDevice::Create(config, &devices[i]), D3D_OK);
     }
     std::mt19937 random(3);
@@ -469,12 +471,13 @@ TEST(FastShading, FastAndGeneralLoopsAgree) {
           {D3DRS_ALPHAFUNC, D3DCMP_LESS}, {D3DRS_ALPHAREF, 0xA0}}},
     };
     for (const Setup& s : setups) {
-        std::vector<std::uint32_t> pictures[2];
-        for (int i = 0; i < 2; ++i) {
+        std::vector<std::uint32_t> pictures[kKinds];
+        for (int i = 0; i < kKinds; ++i) {
             SoftwareDevice* d = devices[i];
             d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0x20406080, 1.0f, 0);
             d->BeginScene();
-            IDirect3DTexture8* t = s.texture == kNone ? nullptr : textures[(s.texture == kOdd ? 2 : 0) + i].get();
+            IDirect3DTexture8* t =
+                s.texture == kNone ? nullptr : textures[(s.texture == kOdd ? kKinds : 0) + i].get();
             d->SetTexture(0, t);
             const std::pair<D3DTEXTURESTAGESTATETYPE, DWORD> stage[] = {
                 {D3DTSS_COLOROP, s.colorOp},    {D3DTSS_ALPHAOP, s.alphaOp},     {D3DTSS_COLORARG1, s.arg1},
@@ -498,7 +501,8 @@ TEST(FastShading, FastAndGeneralLoopsAgree) {
                     pictures[i].push_back(d->DepthStencil(x, y));
                 }
         }
-        EXPECT_EQ(pictures[0], pictures[1]) << "colour op " << s.colorOp << ", texture " << s.texture;
+        EXPECT_EQ(pictures[0], pictures[1]) << "4 lanes, colour op " << s.colorOp << ", texture " << s.texture;
+        EXPECT_EQ(pictures[0], pictures[2]) << "widest, colour op " << s.colorOp << ", texture " << s.texture;
         int drawn = 0;
         for (std::size_t k = 0; k < pictures[0].size(); k += 2) drawn += pictures[0][k] != 0x20406080u;
         EXPECT_GT(drawn, 300) << "colour op " << s.colorOp;
