@@ -78,11 +78,13 @@ MS_LANES bool Any(VI<N> m) {
 #endif
 }
 
-// v > 0 ? (v < 1 ? v : 1) : 0, NaN to 0: the clamp of Sat and UnitToByte.
+// v > 0 ? (v < 1 ? v : 1) : 0, NaN to 0: the clamp of Sat and UnitToByte. In this order the
+// two selections are the processor's max and min, which give the same for NaN and -0.
 template <int N>
 MS_LANES VF<N> Sat(VF<N> v) {
     const VF<N> zero = Splat<VF<N>>(0.0f), one = Splat<VF<N>>(1.0f);
-    return Select<N>(v > zero, Select<N>(v < one, v, one), zero);
+    const VF<N> t = v > zero ? v : zero;
+    return t < one ? t : one;
 }
 
 template <int N>
@@ -95,8 +97,8 @@ MS_LANES VU<N> UnitToByte(VF<N> v) {
 template <int N>
 MS_LANES VI<N> FloorToInt(VF<N> f) {
     const VF<N> lo = Splat<VF<N>>(-1.0e9f), hi = Splat<VF<N>>(1.0e9f);
-    f = Select<N>(f > lo, f, lo);
-    f = Select<N>(f > hi, hi, f);
+    f = f > lo ? f : lo;
+    f = hi < f ? hi : f;
     const VI<N> i = __builtin_convertvector(f, VI<N>);
     return i + (f < __builtin_convertvector(i, VF<N>));  // a true comparison is -1
 }
@@ -111,14 +113,16 @@ MS_LANES Colors<N> SplatColor(const Color4& c) {
     return {Splat<VF<N>>(c.r), Splat<VF<N>>(c.g), Splat<VF<N>>(c.b), Splat<VF<N>>(c.a)};
 }
 
-template <int N>
+// Texel colours; alpha stays 0 unless kAlpha (when nothing reads it).
+template <int N, bool kAlpha>
 MS_LANES Colors<N> FromArgb(VU<N> t) {
     const VF<N> k = Splat<VF<N>>(1.0f / 255.0f);
     const VU<N> m = Splat<VU<N>>(0xFFu);
-    return {__builtin_convertvector(std::bit_cast<VI<N>>((t >> 16) & m), VF<N>) * k,
-            __builtin_convertvector(std::bit_cast<VI<N>>((t >> 8) & m), VF<N>) * k,
-            __builtin_convertvector(std::bit_cast<VI<N>>(t & m), VF<N>) * k,
-            __builtin_convertvector(std::bit_cast<VI<N>>(t >> 24), VF<N>) * k};
+    Colors<N> c = {__builtin_convertvector(std::bit_cast<VI<N>>((t >> 16) & m), VF<N>) * k,
+                   __builtin_convertvector(std::bit_cast<VI<N>>((t >> 8) & m), VF<N>) * k,
+                   __builtin_convertvector(std::bit_cast<VI<N>>(t & m), VF<N>) * k, Splat<VF<N>>(0.0f)};
+    if constexpr (kAlpha) c.a = __builtin_convertvector(std::bit_cast<VI<N>>(t >> 24), VF<N>) * k;
+    return c;
 }
 
 // ---- Texture sampling of a stage without mip levels ----
@@ -168,12 +172,12 @@ MS_LANES VU<N> Fetch(const TextureView& t, VI<N> i, VI<N> j) {
     return out;
 }
 
-template <int N>
+template <int N, bool kAlpha>
 MS_LANES Colors<N> SamplePoint(const TextureView& t, VF<N> u, VF<N> v) {
     const VI<N> i = FloorToInt<N>(u * Splat<VF<N>>(static_cast<float>(t.width)));
     const VI<N> j = FloorToInt<N>(v * Splat<VF<N>>(static_cast<float>(t.height)));
-    return FromArgb<N>(Fetch<N>(t, Address<N>(i, t.width, t.widthMask, t.addressU),
-                                Address<N>(j, t.height, t.heightMask, t.addressV)));
+    return FromArgb<N, kAlpha>(Fetch<N>(t, Address<N>(i, t.width, t.widthMask, t.addressU),
+                                        Address<N>(j, t.height, t.heightMask, t.addressV)));
 }
 
 template <int N>
@@ -182,7 +186,7 @@ MS_LANES VF<N> Mix(VF<N> p00, VF<N> p10, VF<N> p01, VF<N> p11, VF<N> a, VF<N> b)
     return top + (bottom - top) * b;
 }
 
-template <int N>
+template <int N, bool kAlpha>
 MS_LANES Colors<N> SampleLinear(const TextureView& t, VF<N> u, VF<N> v) {
     const VF<N> half = Splat<VF<N>>(0.5f), zero = Splat<VF<N>>(0.0f), one = Splat<VF<N>>(1.0f);
     const VF<N> fu = u * Splat<VF<N>>(static_cast<float>(t.width)) - half;
@@ -196,10 +200,12 @@ MS_LANES Colors<N> SampleLinear(const TextureView& t, VF<N> u, VF<N> v) {
     const VI<N> i1 = Address<N>(i + next, t.width, t.widthMask, t.addressU);
     const VI<N> j0 = Address<N>(j, t.height, t.heightMask, t.addressV);
     const VI<N> j1 = Address<N>(j + next, t.height, t.heightMask, t.addressV);
-    const Colors<N> c00 = FromArgb<N>(Fetch<N>(t, i0, j0)), c10 = FromArgb<N>(Fetch<N>(t, i1, j0));
-    const Colors<N> c01 = FromArgb<N>(Fetch<N>(t, i0, j1)), c11 = FromArgb<N>(Fetch<N>(t, i1, j1));
-    return {Mix<N>(c00.r, c10.r, c01.r, c11.r, a, b), Mix<N>(c00.g, c10.g, c01.g, c11.g, a, b),
-            Mix<N>(c00.b, c10.b, c01.b, c11.b, a, b), Mix<N>(c00.a, c10.a, c01.a, c11.a, a, b)};
+    const Colors<N> c00 = FromArgb<N, kAlpha>(Fetch<N>(t, i0, j0)), c10 = FromArgb<N, kAlpha>(Fetch<N>(t, i1, j0));
+    const Colors<N> c01 = FromArgb<N, kAlpha>(Fetch<N>(t, i0, j1)), c11 = FromArgb<N, kAlpha>(Fetch<N>(t, i1, j1));
+    Colors<N> c = {Mix<N>(c00.r, c10.r, c01.r, c11.r, a, b), Mix<N>(c00.g, c10.g, c01.g, c11.g, a, b),
+                   Mix<N>(c00.b, c10.b, c01.b, c11.b, a, b), Splat<VF<N>>(0.0f)};
+    if constexpr (kAlpha) c.a = Mix<N>(c00.a, c10.a, c01.a, c11.a, a, b);
+    return c;
 }
 
 // ---- The stage ----
@@ -274,11 +280,8 @@ MS_LANES VU<N> LaneDepths(const Interpolants& p, const Lanes<N>& q, std::int32_t
     const D z0 = Splat<D>(p.z) + dzdx * (x0 - Splat<D>(static_cast<double>(p.ox))) +
                  dzdy * (y - Splat<D>(static_cast<double>(p.oy)));
     const D z = z0 + dzdx * i;
-    const auto inside = z < one;
-    const D upper = std::bit_cast<D>((std::bit_cast<decltype(inside)>(z) & inside) |
-                                     (std::bit_cast<decltype(inside)>(one) & ~inside));
-    const auto positive = z > zero;
-    const D clamped = std::bit_cast<D>(std::bit_cast<decltype(positive)>(upper) & positive);  // NaN to 0
+    const D positive = z > zero ? z : zero;  // NaN to 0
+    const D clamped = positive < one ? positive : one;
     VI<N> q24 = __builtin_convertvector(clamped * Splat<D>(16777215.0) + Splat<D>(0.5), VI<N>) - Splat<VI<N>>(bias);
     q24 = SelectI<N>(q24 < Splat<VI<N>>(0), Splat<VI<N>>(0), q24);
     q24 = SelectI<N>(q24 > Splat<VI<N>>(0xFFFFFF), Splat<VI<N>>(0xFFFFFF), q24);
@@ -342,7 +345,9 @@ MS_LANES VU<N> BlendLanes(const PixelSetup& s, const Colors<N>& c, VU<N> old, VI
     return out;
 }
 
-template <int N, Filter kFilter, bool kSpecular>
+// kAlpha: something reads the alpha of the pixels (the target keeps it, the alpha test, blending);
+// without it no alpha is computed, as the written alpha byte is 0xFF whatever it would be.
+template <int N, Filter kFilter, bool kSpecular, bool kAlpha>
 MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span* spans, int spanCount) {
     using F = VF<N>;
     using U = VU<N>;
@@ -404,11 +409,12 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span*
 
         // The registers a stage reads, by D3DTA_* selector: DIFFUSE, CURRENT, TEXTURE, TFACTOR, SPECULAR.
         Colors<N> reg[5];
+        const F noAlpha = Splat<F>(0.0f);
         reg[D3DTA_DIFFUSE] = {Attribute<N>(pl, at, 0), Attribute<N>(pl, at, 1), Attribute<N>(pl, at, 2),
-                              Attribute<N>(pl, at, 3)};
+                              kAlpha ? Attribute<N>(pl, at, 3) : noAlpha};
         if (specular) {
             reg[D3DTA_SPECULAR] = {Attribute<N>(pl, at, spec), Attribute<N>(pl, at, spec + 1),
-                                   Attribute<N>(pl, at, spec + 2), Attribute<N>(pl, at, spec + 3)};
+                                   Attribute<N>(pl, at, spec + 2), kAlpha ? Attribute<N>(pl, at, spec + 3) : noAlpha};
         } else {
             reg[D3DTA_SPECULAR] = SplatColor<N>(Color4{0, 0, 0, 0});
         }
@@ -416,9 +422,9 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span*
         if (staged) {
             reg[D3DTA_CURRENT] = reg[D3DTA_DIFFUSE];
             if constexpr (kFilter == Filter::kPoint) {
-                reg[D3DTA_TEXTURE] = SamplePoint<N>(tex, Attribute<N>(pl, at, coord), Attribute<N>(pl, at, coord + 1));
+                reg[D3DTA_TEXTURE] = SamplePoint<N, kAlpha>(tex, Attribute<N>(pl, at, coord), Attribute<N>(pl, at, coord + 1));
             } else if constexpr (kFilter == Filter::kLinear) {
-                reg[D3DTA_TEXTURE] = SampleLinear<N>(tex, Attribute<N>(pl, at, coord), Attribute<N>(pl, at, coord + 1));
+                reg[D3DTA_TEXTURE] = SampleLinear<N, kAlpha>(tex, Attribute<N>(pl, at, coord), Attribute<N>(pl, at, coord + 1));
             } else {
                 reg[D3DTA_TEXTURE] = SplatColor<N>(Color4{0, 0, 0, 1});
             }
@@ -427,9 +433,11 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span*
             c.r = Sat<N>(Operate<N>(st.colorOp, c1.r, c2.r));
             c.g = Sat<N>(Operate<N>(st.colorOp, c1.g, c2.g));
             c.b = Sat<N>(Operate<N>(st.colorOp, c1.b, c2.b));
-            c.a = st.alphaOp == D3DTOP_DISABLE
-                      ? Sat<N>(reg[D3DTA_CURRENT].a)
-                      : Sat<N>(Operate<N>(st.alphaOp, reg[st.alphaArg[1]].a, reg[st.alphaArg[2]].a));
+            if constexpr (kAlpha) {
+                c.a = st.alphaOp == D3DTOP_DISABLE
+                          ? Sat<N>(reg[D3DTA_CURRENT].a)
+                          : Sat<N>(Operate<N>(st.alphaOp, reg[st.alphaArg[1]].a, reg[st.alphaArg[2]].a));
+            }
         }
         if constexpr (kSpecular) {
             c.r = Sat<N>(c.r + reg[D3DTA_SPECULAR].r);
@@ -437,7 +445,7 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span*
             c.b = Sat<N>(c.b + reg[D3DTA_SPECULAR].b);
         }
 
-        const U alpha = UnitToByte<N>(c.a);
+        const U alpha = kAlpha ? UnitToByte<N>(c.a) : Splat<U>(0u);
         if (s.alphaTest) {
             live &= Passes<N>(s.alphaFunc, alpha, Splat<U>(s.alphaRef));
             if (!Any<N>(live)) continue;
@@ -451,17 +459,17 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span*
     }
 }
 
-template <Filter kFilter, bool kSpecular>
+template <Filter kFilter, bool kSpecular, bool kAlpha>
 void FastRows4(const PixelSetup& s, const Interpolants& p, const Span* spans, int count) {
-    FastRowsOf<4, kFilter, kSpecular>(s, p, spans, count);
+    FastRowsOf<4, kFilter, kSpecular, kAlpha>(s, p, spans, count);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 #define MS_HAVE_AVX2_LOOPS 1
-template <Filter kFilter, bool kSpecular>
+template <Filter kFilter, bool kSpecular, bool kAlpha>
 __attribute__((target("avx2"))) void FastRows8(const PixelSetup& s, const Interpolants& p, const Span* spans,
                                                int count) {
-    FastRowsOf<8, kFilter, kSpecular>(s, p, spans, count);
+    FastRowsOf<8, kFilter, kSpecular, kAlpha>(s, p, spans, count);
 }
 #endif
 
@@ -483,12 +491,18 @@ bool FastStage(const StageSetup& st) {
     return !st.projected && !sm.needsLod && mode(sm.addressU) && mode(sm.addressV);
 }
 
-template <Filter kFilter>
-RowsFunction WithSpecular(bool specular, bool wide) {
+template <Filter kFilter, bool kSpecular, bool kAlpha>
+RowsFunction Loop(bool wide) {
 #ifdef MS_HAVE_AVX2_LOOPS
-    if (wide && __builtin_cpu_supports("avx2")) return specular ? &FastRows8<kFilter, true> : &FastRows8<kFilter, false>;
+    if (wide && __builtin_cpu_supports("avx2")) return &FastRows8<kFilter, kSpecular, kAlpha>;
 #endif
-    return specular ? &FastRows4<kFilter, true> : &FastRows4<kFilter, false>;
+    return &FastRows4<kFilter, kSpecular, kAlpha>;
+}
+
+template <Filter kFilter>
+RowsFunction WithSpecular(bool specular, bool alpha, bool wide) {
+    if (specular) return alpha ? Loop<kFilter, true, true>(wide) : Loop<kFilter, true, false>(wide);
+    return alpha ? Loop<kFilter, false, true>(wide) : Loop<kFilter, false, false>(wide);
 }
 
 }  // namespace
@@ -508,9 +522,10 @@ RowsFunction ChooseFastRows(PixelSetup& s, bool wide) {
     if (s.stageCount == 1 && !FastStage(s.stages[0])) return nullptr;
     const bool specular = s.addSpecular && s.specularAttr >= 0;
     if (s.addSpecular && !specular) return nullptr;
-    if (s.stageCount == 0 || !s.stages[0].hasTexture) return WithSpecular<Filter::kNone>(specular, wide);
-    return s.stages[0].sampler.magFilter >= D3DTEXF_LINEAR ? WithSpecular<Filter::kLinear>(specular, wide)
-                                                           : WithSpecular<Filter::kPoint>(specular, wide);
+    const bool alpha = s.fb.destAlpha || s.alphaTest || s.blend;
+    if (s.stageCount == 0 || !s.stages[0].hasTexture) return WithSpecular<Filter::kNone>(specular, alpha, wide);
+    return s.stages[0].sampler.magFilter >= D3DTEXF_LINEAR ? WithSpecular<Filter::kLinear>(specular, alpha, wide)
+                                                           : WithSpecular<Filter::kPoint>(specular, alpha, wide);
 }
 
 }  // namespace ms
