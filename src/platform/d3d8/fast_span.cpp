@@ -42,9 +42,11 @@ using VU = typename Vec<N>::U;
 
 template <typename V, typename T>
 MS_LANES V Splat(T v) {
-    V r;
-    for (int l = 0; l < static_cast<int>(sizeof(V) / sizeof(T)); ++l) r[l] = v;
-    return r;
+    constexpr std::size_t n = sizeof(V) / sizeof(T);
+    static_assert(n == 2 || n == 4 || n == 8);
+    if constexpr (n == 2) return V{v, v};
+    if constexpr (n == 4) return V{v, v, v, v};
+    if constexpr (n == 8) return V{v, v, v, v, v, v, v, v};
 }
 
 // Lanes of a where the mask is set (all ones), else of b.
