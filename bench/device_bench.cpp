@@ -329,7 +329,8 @@ BENCHMARK(BM_EllipsoidLlvmpipe)
     ->UseRealTime();
 
 void PrintRatios() {
-    std::printf("\nEllipsoid frame, median wall ms (processor ms of the process); ratio = device / llvmpipe 1 thread\n");
+    std::printf("\nEllipsoid frame, median wall ms (processor ms of the process)\n");
+    std::printf("ratio = device / llvmpipe with 1 thread\n");
     for (auto& [triangles, r] : Results()) {
         const Result one = r["1 thread"], two = r["2 threads"], lp = r["llvmpipe"];
         std::printf("%8d triangles: device 1 thread %.2f (%.2f), 2 threads %.2f (%.2f)", triangles, one.wall, one.cpu,

@@ -355,15 +355,11 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span*
     using U = VU<N>;
     const bool staged = s.stageCount > 0;
     const StageSetup& st = s.stages[0];
-    const TextureView tex = {st.level ? st.level->pixels : nullptr,
-                             st.level ? st.level->width : 0,
-                             st.level ? st.level->height : 0,
-                             st.level ? st.level->widthMask : -1,
-                             st.level ? st.level->heightMask : -1,
-                             st.sampler.addressU,
-                             st.sampler.addressV,
-                             st.level && st.level->widthMask >= 0 ? std::countr_zero(static_cast<unsigned>(st.level->width))
-                                                                  : -1};
+    TextureView tex{};
+    if (const TextureLevel* l = st.level) {
+        tex = {l->pixels, l->width, l->height, l->widthMask, l->heightMask, st.sampler.addressU, st.sampler.addressV,
+               l->widthMask >= 0 ? __builtin_ctz(static_cast<unsigned>(l->width)) : -1};
+    }
     const int coord = st.coordAttr, spec = s.specularAttr;
     const bool specular = spec >= 0 && (kSpecular || staged);
     const U forceAlpha = Splat<U>(s.fb.destAlpha ? 0u : 0xFF000000u), writeMask = Splat<U>(s.writeMask);
@@ -424,9 +420,11 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span*
         if (staged) {
             reg[D3DTA_CURRENT] = reg[D3DTA_DIFFUSE];
             if constexpr (kFilter == Filter::kPoint) {
-                reg[D3DTA_TEXTURE] = SamplePoint<N, kAlpha>(tex, Attribute<N>(pl, at, coord), Attribute<N>(pl, at, coord + 1));
+                const F u = Attribute<N>(pl, at, coord), v = Attribute<N>(pl, at, coord + 1);
+                reg[D3DTA_TEXTURE] = SamplePoint<N, kAlpha>(tex, u, v);
             } else if constexpr (kFilter == Filter::kLinear) {
-                reg[D3DTA_TEXTURE] = SampleLinear<N, kAlpha>(tex, Attribute<N>(pl, at, coord), Attribute<N>(pl, at, coord + 1));
+                const F u = Attribute<N>(pl, at, coord), v = Attribute<N>(pl, at, coord + 1);
+                reg[D3DTA_TEXTURE] = SampleLinear<N, kAlpha>(tex, u, v);
             } else {
                 reg[D3DTA_TEXTURE] = SplatColor<N>(Color4{0, 0, 0, 1});
             }

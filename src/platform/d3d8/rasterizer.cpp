@@ -113,8 +113,9 @@ Edge MakeEdge(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb
 bool OwnedRows(const RasterSetup& rs, int* ymin, int* ymax) {
     if (*ymin > *ymax) return false;
     if (rs.bandCount == 1) return true;
-    while (*ymin <= *ymax && !rs.OwnsRow(*ymin)) *ymin = ((*ymin >> RasterSetup::kBandShift) + 1) << RasterSetup::kBandShift;
-    while (*ymax >= *ymin && !rs.OwnsRow(*ymax)) *ymax = ((*ymax >> RasterSetup::kBandShift) << RasterSetup::kBandShift) - 1;
+    constexpr int shift = RasterSetup::kBandShift;
+    while (*ymin <= *ymax && !rs.OwnsRow(*ymin)) *ymin = ((*ymin >> shift) + 1) << shift;  // next band's top
+    while (*ymax >= *ymin && !rs.OwnsRow(*ymax)) *ymax = ((*ymax >> shift) << shift) - 1;  // previous band's bottom
     return *ymin <= *ymax;
 }
 
