@@ -598,18 +598,24 @@ void SoftwareDevice::Process(const DrawState& d, const std::uint8_t* data, UINT 
 }
 
 // Runs primitives(setup) on every thread, each drawing its bands of rows.
+// Runs primitives(setup) on every thread, each drawing its bands of rows and collecting the
+// spans of its triangles.
 template <typename Draw>
 void SoftwareDevice::Rasterize(const DrawState& d, Draw&& primitives) {
+    auto draw = [&](int band, int bands) {
+        PrimitiveSetup setup = d.primitive;
+        SpanBatch batch(d.pixel);
+        setup.raster.batch = &batch;
+        setup.raster.band = band;
+        setup.raster.bandCount = bands;
+        primitives(setup);
+        batch.Flush();
+    };
     if (!pool_) {
-        primitives(d.primitive);
+        draw(0, 1);
         return;
     }
-    pool_->Run([&](int t) {
-        PrimitiveSetup setup = d.primitive;
-        setup.raster.band = t;
-        setup.raster.bandCount = pool_->size();
-        primitives(setup);
-    });
+    pool_->Run([&](int t) { draw(t, pool_->size()); });
 }
 
 HRESULT SoftwareDevice::CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,

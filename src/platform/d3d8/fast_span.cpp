@@ -226,14 +226,17 @@ MS_LANES VF<N> Operate(DWORD op, VF<N> a1, VF<N> a2) {
 
 // ---- Tests and writes of N pixels ----
 
-// N pixels taken from the spans of a primitive in order: row y, span start x0, index i in the
-// span, and the offset of the pixel in the buffers. Lanes past `count` repeat lane 0.
+// N pixels taken from the spans in order: row y, span start x0, index i in the span, the
+// primitive's planes and the offset of the pixel in the buffers. Lanes past `count` repeat lane 0.
+// No two lanes hold the same pixel, so that the lanes together do what one after the other would.
 template <int N>
 struct Lanes {
     VI<N> y, x0, i;
     int offset[N];
+    int plane[N];
     int count;
     bool contiguous;  // the N offsets follow each other
+    bool shared;      // all lanes belong to one primitive
 };
 
 template <int N>
@@ -272,16 +275,69 @@ MS_LANES VI<N> Passes(DWORD func, VU<N> value, VU<N> stored) {
     }
 }
 
+// The planes of the lanes' primitives, one value per lane.
+template <int N>
+struct Planes {
+    VF<N> a[kMaxAttributes], dx[kMaxAttributes], dy[kMaxAttributes];
+    VF<N> rhw, drhwdx, drhwdy, ox, oy;
+    typename Vec<N>::D z, dzdx, dzdy, zox, zoy;  // depth, in double
+};
+
+template <int N>
+MS_LANES void SplatPlanes(const Interpolants& p, Planes<N>* pl) {
+    using F = VF<N>;
+    using D = typename Vec<N>::D;
+    for (int k = 0; k < p.count; ++k) {
+        pl->a[k] = Splat<F>(p.a[k]);
+        pl->dx[k] = Splat<F>(p.adx[k]);
+        pl->dy[k] = Splat<F>(p.ady[k]);
+    }
+    pl->rhw = Splat<F>(p.rhw);
+    pl->drhwdx = Splat<F>(p.drhwdx);
+    pl->drhwdy = Splat<F>(p.drhwdy);
+    pl->ox = Splat<F>(p.ox);
+    pl->oy = Splat<F>(p.oy);
+    pl->z = Splat<D>(p.z);
+    pl->dzdx = Splat<D>(p.dzdx);
+    pl->dzdy = Splat<D>(p.dzdy);
+    pl->zox = Splat<D>(static_cast<double>(p.ox));
+    pl->zoy = Splat<D>(static_cast<double>(p.oy));
+}
+
+// Lanes of several primitives: each lane's values from its own planes.
+template <int N>
+MS_LANES void GatherPlanes(const Interpolants* planes, const Lanes<N>& q, int count, Planes<N>* pl) {
+    const Interpolants* p[N];
+    for (int l = 0; l < N; ++l) p[l] = &planes[q.plane[l]];
+    for (int k = 0; k < count; ++k)
+        for (int l = 0; l < N; ++l) {
+            pl->a[k][l] = p[l]->a[k];
+            pl->dx[k][l] = p[l]->adx[k];
+            pl->dy[k][l] = p[l]->ady[k];
+        }
+    for (int l = 0; l < N; ++l) {
+        pl->rhw[l] = p[l]->rhw;
+        pl->drhwdx[l] = p[l]->drhwdx;
+        pl->drhwdy[l] = p[l]->drhwdy;
+        pl->ox[l] = p[l]->ox;
+        pl->oy[l] = p[l]->oy;
+        pl->z[l] = p[l]->z;
+        pl->dzdx[l] = p[l]->dzdx;
+        pl->dzdy[l] = p[l]->dzdy;
+        pl->zox[l] = p[l]->ox;
+        pl->zoy[l] = p[l]->oy;
+    }
+}
+
 // QuantizeDepth of each lane's depth, computed as StartSpan and the general loop compute it.
 template <int N>
-MS_LANES VU<N> LaneDepths(const Interpolants& p, const Lanes<N>& q, std::int32_t bias) {
+MS_LANES VU<N> LaneDepths(const Planes<N>& pl, const Lanes<N>& q, std::int32_t bias) {
     using D = typename Vec<N>::D;
-    const D zero = Splat<D>(0.0), one = Splat<D>(1.0), dzdx = Splat<D>(p.dzdx), dzdy = Splat<D>(p.dzdy);
+    const D zero = Splat<D>(0.0), one = Splat<D>(1.0);
     const D x0 = __builtin_convertvector(q.x0, D), y = __builtin_convertvector(q.y, D);
     const D i = __builtin_convertvector(q.i, D);
-    const D z0 = Splat<D>(p.z) + dzdx * (x0 - Splat<D>(static_cast<double>(p.ox))) +
-                 dzdy * (y - Splat<D>(static_cast<double>(p.oy)));
-    const D z = z0 + dzdx * i;
+    const D z0 = pl.z + pl.dzdx * (x0 - pl.zox) + pl.dzdy * (y - pl.zoy);
+    const D z = z0 + pl.dzdx * i;
     const D positive = z > zero ? z : zero;  // NaN to 0
     const D clamped = positive < one ? positive : one;
     VI<N> q24 = __builtin_convertvector(clamped * Splat<D>(16777215.0) + Splat<D>(0.5), VI<N>) - Splat<VI<N>>(bias);
@@ -289,13 +345,6 @@ MS_LANES VU<N> LaneDepths(const Interpolants& p, const Lanes<N>& q, std::int32_t
     q24 = SelectI<N>(q24 > Splat<VI<N>>(0xFFFFFF), Splat<VI<N>>(0xFFFFFF), q24);
     return std::bit_cast<VU<N>>(q24);
 }
-
-// The planes of a primitive in every lane.
-template <int N>
-struct Planes {
-    VF<N> a[kMaxAttributes], dx[kMaxAttributes], dy[kMaxAttributes];
-    VF<N> rhw, drhwdx, drhwdy, ox, oy;
-};
 
 // Where the lanes are: the offsets from the span start, as StartSpan computes them.
 template <int N>
@@ -309,31 +358,51 @@ MS_LANES VF<N> Attribute(const Planes<N>& pl, const Position<N>& at, int k) {
     return ((pl.a[k] + pl.dx[k] * at.fx + pl.dy[k] * at.fy) + pl.dx[k] * at.fi) * at.w;
 }
 
-// Takes the next N pixels of the spans from spans[*span], pixel *next on.
+// Whether pixel `offset` is in one of the lanes so far.
+template <int N>
+MS_LANES bool Taken(const Lanes<N>& q, int offset) {
+    for (int l = 0; l < q.count; ++l)
+        if (q.offset[l] == offset) return true;
+    return false;
+}
+
+// Takes the next N pixels of the spans from spans[*span], pixel *next on; fewer when a pixel of
+// another primitive is one the lanes already hold.
 template <int N>
 MS_LANES void NextLanes(const Span* spans, int spanCount, int pitch, int* span, int* next, Lanes<N>* q) {
     q->count = 0;
+    q->shared = true;
     while (q->count < N && *span < spanCount) {
         const Span& sp = spans[*span];
+        const bool other = q->count > 0 && sp.plane != q->plane[0];
         const int left = sp.x1 - sp.x0 + 1 - *next;
-        const int take = left < N - q->count ? left : N - q->count;
+        int take = left < N - q->count ? left : N - q->count;
         const int row = sp.y * pitch + sp.x0;
+        if (other) {
+            q->shared = false;
+            for (int t = 0; t < take; ++t)
+                if (Taken<N>(*q, row + *next + t)) take = t;
+        }
         for (int t = 0; t < take; ++t, ++q->count) {
             q->y[q->count] = sp.y;
             q->x0[q->count] = sp.x0;
             q->i[q->count] = *next + t;
             q->offset[q->count] = row + *next + t;
+            q->plane[q->count] = sp.plane;
         }
         *next += take;
         if (*next == sp.x1 - sp.x0 + 1) ++*span, *next = 0;
+        if (take < left && q->count < N) break;  // the pixel that is held already starts the next group
     }
     for (int l = q->count; l < N; ++l) {
         q->y[l] = q->y[0];
         q->x0[l] = q->x0[0];
         q->i[l] = q->i[0];
         q->offset[l] = q->offset[0];
+        q->plane[l] = q->plane[0];
     }
-    q->contiguous = q->count == N && q->offset[N - 1] - q->offset[0] == N - 1;
+    // One primitive's pixels come in increasing offsets: then the ends tell.
+    q->contiguous = q->shared && q->count == N && q->offset[N - 1] - q->offset[0] == N - 1;
 }
 
 // The blend of each lane in use with the colour under it, as WriteColor blends.
@@ -350,7 +419,7 @@ MS_LANES VU<N> BlendLanes(const PixelSetup& s, const Colors<N>& c, VU<N> old, VI
 // kAlpha: something reads the alpha of the pixels (the target keeps it, the alpha test, blending);
 // without it no alpha is computed, as the written alpha byte is 0xFF whatever it would be.
 template <int N, Filter kFilter, bool kSpecular, bool kAlpha>
-MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span* spans, int spanCount) {
+MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants* planes, const Span* spans, int spanCount) {
     using F = VF<N>;
     using U = VU<N>;
     const bool staged = s.stageCount > 0;
@@ -370,27 +439,26 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span*
     std::uint32_t* const ds = s.depthTest ? s.fb.depthStencil : nullptr;
     const bool lateDepthWrite = ds && s.depthWrite && s.alphaTest;
 
-    Planes<N> pl;
-    for (int k = 0; k < p.count; ++k) {
-        pl.a[k] = Splat<F>(p.a[k]);
-        pl.dx[k] = Splat<F>(p.adx[k]);
-        pl.dy[k] = Splat<F>(p.ady[k]);
-    }
-    pl.rhw = Splat<F>(p.rhw);
-    pl.drhwdx = Splat<F>(p.drhwdx);
-    pl.drhwdy = Splat<F>(p.drhwdy);
-    pl.ox = Splat<F>(p.ox);
-    pl.oy = Splat<F>(p.oy);
+    const int attributes = planes[0].count;
+    Planes<N> one, mixed;  // the planes of one primitive in all lanes; of several
+    int oneOf = -1;
 
     int span = 0, next = 0;
     while (span < spanCount) {
         Lanes<N> q;
         NextLanes<N>(spans, spanCount, s.fb.pitch, &span, &next, &q);
+        if (q.shared && q.plane[0] != oneOf) {
+            oneOf = q.plane[0];
+            SplatPlanes<N>(planes[oneOf], &one);
+        } else if (!q.shared) {
+            GatherPlanes<N>(planes, q, attributes, &mixed);
+        }
+        const Planes<N>& pl = q.shared ? one : mixed;
         VI<N> live = iota < Splat<VI<N>>(q.count);
         // Depth first; with an alpha test the depth is written once the test has passed.
         U z = Splat<U>(0u), oldDs = z;
         if (ds) {
-            z = LaneDepths<N>(p, q, s.depthBias);
+            z = LaneDepths<N>(pl, q, s.depthBias);
             oldDs = Load<N>(ds, q);
             live &= Passes<N>(s.depthFunc, z, oldDs >> 8);
             if (s.depthWrite && !s.alphaTest && Any<N>(live))
@@ -460,16 +528,16 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants& p, const Span*
 }
 
 template <Filter kFilter, bool kSpecular, bool kAlpha>
-void FastRows4(const PixelSetup& s, const Interpolants& p, const Span* spans, int count) {
-    FastRowsOf<4, kFilter, kSpecular, kAlpha>(s, p, spans, count);
+void FastRows4(const PixelSetup& s, const Interpolants* planes, const Span* spans, int count) {
+    FastRowsOf<4, kFilter, kSpecular, kAlpha>(s, planes, spans, count);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 #define MS_HAVE_AVX2_LOOPS 1
 template <Filter kFilter, bool kSpecular, bool kAlpha>
-__attribute__((target("avx2"))) void FastRows8(const PixelSetup& s, const Interpolants& p, const Span* spans,
+__attribute__((target("avx2"))) void FastRows8(const PixelSetup& s, const Interpolants* planes, const Span* spans,
                                                int count) {
-    FastRowsOf<8, kFilter, kSpecular, kAlpha>(s, p, spans, count);
+    FastRowsOf<8, kFilter, kSpecular, kAlpha>(s, planes, spans, count);
 }
 #endif
 

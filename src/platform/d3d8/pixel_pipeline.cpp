@@ -289,8 +289,8 @@ SpanStart StartSpan(const PixelSetup& s, int y, int x0, const Interpolants& p) {
 
 void ShadeSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p) {
     if (s.fastRows) {
-        const Span span{y, x0, x1};
-        s.fastRows(s, p, &span, 1);
+        const Span span{y, x0, x1, 0};
+        s.fastRows(s, &p, &span, 1);
         return;
     }
     const SpanStart start = StartSpan(s, y, x0, p);

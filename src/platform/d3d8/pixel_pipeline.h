@@ -32,12 +32,13 @@ struct StageSetup {
 enum class FogMode : std::uint8_t { kNone, kVertex, kTable };
 
 struct PixelSetup;
-// Pixels x0..x1 (inclusive) of row y.
+// Pixels x0..x1 (inclusive) of row y of the primitive with planes[plane].
 struct Span {
     int y, x0, x1;
+    int plane;
 };
-// A loop that shades the spans of one primitive (no pixel twice).
-using RowsFunction = void (*)(const PixelSetup& setup, const Interpolants& planes, const Span* spans, int count);
+// A loop that shades spans in order, as if one pixel after the other.
+using RowsFunction = void (*)(const PixelSetup& setup, const Interpolants* planes, const Span* spans, int count);
 
 // Everything the pixel stage reads, resolved once per draw.
 struct PixelSetup {
@@ -78,31 +79,45 @@ struct PixelSetup {
 // Shades pixels x0..x1 (inclusive) of row y, all inside the framebuffer, from the planes.
 void ShadeSpan(const PixelSetup& setup, int y, int x0, int x1, const Interpolants& planes);
 
-// Collects the spans of one primitive for the fast loop, which shades pixels of several spans
-// at once; without it each span is shaded as it comes. Flush before the next primitive.
+// Collects the spans of primitives for the fast loop, which shades pixels of several spans (and
+// of several small primitives) at once; without it each span is shaded as it comes. Begin each
+// primitive with its planes, then add its spans; flush before anything else draws.
 class SpanBatch {
 public:
-    SpanBatch(const PixelSetup& setup, const Interpolants& planes) : setup_(setup), planes_(planes) {}
+    explicit SpanBatch(const PixelSetup& setup) : setup_(setup) {}
     ~SpanBatch() { Flush(); }
+    SpanBatch(const SpanBatch&) = delete;
+    SpanBatch& operator=(const SpanBatch&) = delete;
+
+    void Begin(const Interpolants& planes) {
+        current_ = &planes;
+        if (!setup_.fastRows) return;
+        if (planeCount_ == kMaxPlanes) Flush();
+        planes_[planeCount_++] = planes;
+    }
     void Add(int y, int x0, int x1) {
         if (!setup_.fastRows) {
-            ShadeSpan(setup_, y, x0, x1, planes_);
+            ShadeSpan(setup_, y, x0, x1, *current_);
             return;
         }
-        spans_[count_++] = {y, x0, x1};
-        if (count_ == kMax) Flush();
+        spans_[count_++] = {y, x0, x1, planeCount_ - 1};
+        if (count_ == kMaxSpans) Flush();
     }
+    // Shades what is collected; the current primitive may go on adding spans.
     void Flush() {
         if (count_) setup_.fastRows(setup_, planes_, spans_, count_);
         count_ = 0;
+        if (planeCount_ > 1) planes_[0] = planes_[planeCount_ - 1];
+        planeCount_ = planeCount_ ? 1 : 0;
     }
 
 private:
-    static constexpr int kMax = 64;
+    static constexpr int kMaxSpans = 256, kMaxPlanes = 32;
     const PixelSetup& setup_;
-    const Interpolants& planes_;
-    Span spans_[kMax];
-    int count_ = 0;
+    const Interpolants* current_ = nullptr;
+    Interpolants planes_[kMaxPlanes];
+    Span spans_[kMaxSpans];
+    int planeCount_ = 0, count_ = 0;
 };
 
 // The values of a span at its first pixel, and its rows of the colour and depth-stencil buffers.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -218,7 +219,9 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
     Interpolants planes;
     MakeTrianglePlanes(rs, v, fx, fy, flat, &planes);
 
-    SpanBatch batch(*rs.pixels, planes);
+    std::optional<SpanBatch> own;
+    SpanBatch& batch = rs.batch ? *rs.batch : own.emplace(*rs.pixels);
+    batch.Begin(planes);
     if (xmax - xmin < kNarrow)
         ScanNarrow(rs, batch, edges, xmin, xmax, ymin, ymax);
     else
@@ -227,6 +230,7 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
 
 void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {
     if (!OnScreen(a) || !OnScreen(b)) return;
+    if (rs.batch) rs.batch->Flush();
     const float dx = b.sx - a.sx, dy = b.sy - a.sy;
     const bool xMajor = std::fabs(dx) >= std::fabs(dy);
     const float major0 = xMajor ? a.sx : a.sy, major1 = xMajor ? b.sx : b.sy;
@@ -281,6 +285,7 @@ void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, b
 
 void RasterPoint(const RasterSetup& rs, const OutVertex& v) {
     if (!OnScreen(v)) return;
+    if (rs.batch) rs.batch->Flush();
     const float half = v.psize * 0.5f;
     // The square [x - s/2, x + s/2) x [y - s/2, y + s/2): left and top edges own their centres.
     const int x0 = std::max(rs.left, FloorToInt(std::ceil(v.sx - half), rs.left - 1, rs.right + 1));

@@ -10,6 +10,9 @@ namespace ms {
 
 struct RasterSetup {
     const PixelSetup* pixels = nullptr;
+    // Where triangles collect their spans across a draw (one for each drawing thread); null: each
+    // triangle shades its own at once.
+    SpanBatch* batch = nullptr;
     int left = 0, top = 0, right = 0, bottom = 0;  // scissor: pixels left..right-1, top..bottom-1
     DWORD cullMode = 1;                            // D3DCULL_*: which winding is dropped
     int attrCount = 0;

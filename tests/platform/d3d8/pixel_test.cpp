@@ -443,6 +443,19 @@ void ExpectFastAndGeneralLoopsAgree(D3DFORMAT format) {
         v.push_back({coord(random), coord(random), unit(random), 0.2f + unit(random), static_cast<D3DCOLOR>(random()),
                      static_cast<D3DCOLOR>(random()), uv(random), uv(random)});
 
+    // Many small triangles, overlapping each other: the fast loops shade pixels of several in
+    // one go, but never one pixel twice at once.
+    constexpr UINT kSmall = 400;
+    std::uniform_real_distribution<float> near(-1.6f, 1.6f);
+    std::vector<QuadVertex> small;
+    float cx = 0.0f, cy = 0.0f;
+    for (UINT t = 0; t < kSmall; ++t) {
+        if (t % 4 == 0) cx = coord(random), cy = coord(random);  // four after another on one spot
+        for (int k = 0; k < 3; ++k)
+            small.push_back({cx + near(random), cy + near(random), unit(random), 0.2f + unit(random),
+                             static_cast<D3DCOLOR>(random()), static_cast<D3DCOLOR>(random()), uv(random), uv(random)});
+    }
+
     enum Texture { kNone, kSquare, kOdd };
     struct Setup {
         DWORD colorOp, alphaOp, arg1, arg2;
@@ -494,6 +507,7 @@ void ExpectFastAndGeneralLoopsAgree(D3DFORMAT format) {
             }
             d->SetVertexShader(kQuadFvf);
             d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 30, v.data(), sizeof(QuadVertex));
+            d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, kSmall, small.data(), sizeof(QuadVertex));
             d->EndScene();
             for (std::size_t k = 0; k < s.states.size(); ++k) d->SetRenderState(s.states[k].first, defaults[k]);
             for (int y = 0; y < kSide; ++y)
