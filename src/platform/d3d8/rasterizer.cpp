@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <utility>
 
@@ -219,13 +218,19 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
     Interpolants planes;
     MakeTrianglePlanes(rs, v, fx, fy, flat, &planes);
 
-    std::optional<SpanBatch> own;
-    SpanBatch& batch = rs.batch ? *rs.batch : own.emplace(*rs.pixels);
-    batch.Begin(planes);
-    if (xmax - xmin < kNarrow)
-        ScanNarrow(rs, batch, edges, xmin, xmax, ymin, ymax);
-    else
-        ScanWide(rs, batch, edges, xmin, xmax, ymin, ymax);
+    auto scan = [&](SpanBatch& batch) {
+        batch.Begin(planes);
+        if (xmax - xmin < kNarrow)
+            ScanNarrow(rs, batch, edges, xmin, xmax, ymin, ymax);
+        else
+            ScanWide(rs, batch, edges, xmin, xmax, ymin, ymax);
+    };
+    if (rs.batch) {
+        scan(*rs.batch);
+    } else {
+        SpanBatch own(*rs.pixels);
+        scan(own);
+    }
 }
 
 void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {
