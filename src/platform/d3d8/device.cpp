@@ -58,6 +58,21 @@ ColorSource SourceOf(DWORD state, bool colorVertex) {
     return ColorSource::kMaterial;
 }
 
+// The lowest and the highest of `count` indices of type T (unaligned), in one pass the compiler
+// can vectorise.
+template <typename T>
+void IndexRange(const std::uint8_t* bytes, UINT count, UINT* lowest, UINT* highest) {
+    T lo = static_cast<T>(~T{0}), hi = 0;
+    for (UINT i = 0; i < count; ++i) {
+        T v;
+        std::memcpy(&v, bytes + sizeof(T) * i, sizeof(T));
+        lo = v < lo ? v : lo;
+        hi = v > hi ? v : hi;
+    }
+    *lowest = lo;
+    *highest = hi;
+}
+
 // A stage argument with the selectors Direct3D 8 does not have read as CURRENT.
 DWORD StageArgument(DWORD arg) {
     return (arg & D3DTA_SELECTMASK) > D3DTA_TEMP ? (arg & ~D3DTA_SELECTMASK) | D3DTA_CURRENT : arg;
@@ -681,13 +696,12 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
     };
     // Every index must name one of the vertices handed over; otherwise nothing is drawn. Only
     // the vertices between the lowest and the highest index are processed.
-    UINT lowest = 0xFFFFFFFFu, highest = 0;
-    for (UINT i = 0; i < indexCount; ++i) {
-        const UINT index = indexAt(i);
-        if (index < minIndex || index - minIndex >= vertexCount) return D3DERR_INVALIDCALL;
-        lowest = std::min(lowest, index);
-        highest = std::max(highest, index);
-    }
+    UINT lowest = 0, highest = 0;
+    if (wide)
+        IndexRange<std::uint32_t>(bytes, indexCount, &lowest, &highest);
+    else
+        IndexRange<std::uint16_t>(bytes, indexCount, &lowest, &highest);
+    if (lowest < minIndex || highest - minIndex >= vertexCount) return D3DERR_INVALIDCALL;
     const UINT span = highest - lowest + 1;
     if (span > kMaxVertexSpan) return D3DERR_INVALIDCALL;
     DrawState d;
