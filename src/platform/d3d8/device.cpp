@@ -591,6 +591,27 @@ void SoftwareDevice::PrepareDraw(DrawState* d) {
 
 // ---- Drawing ----
 
+namespace {
+
+// Whether a draw has enough to do to wake the other threads: many primitives, or a few that
+// reach over many pixels (or need clipping).
+bool WorthSharing(const RasterSetup& r, UINT primitives, const OutVertex* v, std::size_t count) {
+    constexpr UINT kManyPrimitives = 16;
+    constexpr float kManyPixels = 4096.0f;
+    if (primitives >= kManyPrimitives || count > 4096) return true;
+    float x0 = 1e30f, y0 = 1e30f, x1 = -1e30f, y1 = -1e30f;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (v[i].clip) return true;
+        x0 = std::min(x0, v[i].sx), x1 = std::max(x1, v[i].sx);
+        y0 = std::min(y0, v[i].sy), y1 = std::max(y1, v[i].sy);
+    }
+    const float w = std::min(x1, static_cast<float>(r.right)) - std::max(x0, static_cast<float>(r.left));
+    const float h = std::min(y1, static_cast<float>(r.bottom)) - std::max(y0, static_cast<float>(r.top));
+    return w > 0.0f && h > 0.0f && w * h >= kManyPixels;
+}
+
+}  // namespace
+
 // Vertices first..first+count-1 into out[0..count-1], split among the threads. Each thread has
 // its own palette, which fills on use.
 void SoftwareDevice::Process(const DrawState& d, const std::uint8_t* data, UINT stride, UINT first, UINT count,
@@ -613,10 +634,10 @@ void SoftwareDevice::Process(const DrawState& d, const std::uint8_t* data, UINT 
 }
 
 // Runs primitives(setup) on every thread, each drawing its bands of rows.
-// Runs primitives(setup) on every thread, each drawing its bands of rows and collecting the
-// spans of its triangles.
+// Runs primitives(setup) on every thread when `share`, each drawing its bands of rows and
+// collecting the spans of its triangles; else on this thread.
 template <typename Draw>
-void SoftwareDevice::Rasterize(const DrawState& d, Draw&& primitives) {
+void SoftwareDevice::Rasterize(const DrawState& d, bool share, Draw&& primitives) {
     auto draw = [&](int band, int bands) {
         PrimitiveSetup setup = d.primitive;
         SpanBatch batch(d.pixel);
@@ -626,7 +647,7 @@ void SoftwareDevice::Rasterize(const DrawState& d, Draw&& primitives) {
         primitives(setup);
         batch.Flush();
     };
-    if (!pool_) {
+    if (!pool_ || !share) {
         draw(0, 1);
         return;
     }
@@ -666,7 +687,8 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
         }
         const UINT slot0 = fan ? 1 : 0;
         Process(d, data, stride, first, count, vertices_.data() + slot0);
-        Rasterize(d, [&](const PrimitiveSetup& setup) {
+        const bool share = WorthSharing(d.primitive.raster, end - begin, vertices_.data(), count + slot0);
+        Rasterize(d, share, [&](const PrimitiveSetup& setup) {
             DrawPrimitives(setup, type, begin, end, vertices_.data(),
                            [first, slot0](UINT i) { return i == 0 && slot0 ? 0 : i - first + slot0; });
         });
@@ -712,7 +734,8 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
         return E_OUTOFMEMORY;
     }
     Process(d, static_cast<const std::uint8_t*>(vertexData), stride, lowest, span, vertices_.data());
-    Rasterize(d, [&](const PrimitiveSetup& setup) {
+    Rasterize(d, WorthSharing(d.primitive.raster, primitiveCount, vertices_.data(), span),
+              [&](const PrimitiveSetup& setup) {
         DrawPrimitives(setup, type, 0, primitiveCount, vertices_.data(),
                        [&indexAt, lowest](UINT i) { return indexAt(i) - lowest; });
     });

@@ -132,7 +132,7 @@ private:
     void Process(const DrawState& draw, const std::uint8_t* data, UINT stride, UINT first, UINT count,
                  OutVertex* out);
     template <typename Draw>
-    void Rasterize(const DrawState& draw, Draw&& primitives);
+    void Rasterize(const DrawState& draw, bool share, Draw&& primitives);
 
     std::atomic<ULONG> refs_{1};
     DeviceConfig config_;
