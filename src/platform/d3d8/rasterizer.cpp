@@ -17,20 +17,6 @@ constexpr float kSubpixels = 256.0f;  // positions snap to 1/256 pixel
 inline std::int64_t FloorPixel(std::int64_t n) { return n >> 8; }
 inline std::int64_t CeilPixel(std::int64_t n) { return -((-n) >> 8); }
 
-// Screen coordinates beyond this (or not finite) drop their primitive: clipping keeps every
-// coordinate it produces within the guard band, far inside, so only numbers that overflowed on
-// the way (a huge matrix, screen-space vertices from a file) come here.
-constexpr float kMaxScreen = 1 << 22;
-
-inline bool OnScreen(const OutVertex& v) { return std::fabs(v.sx) <= kMaxScreen && std::fabs(v.sy) <= kMaxScreen; }
-
-// Nearest integer of a snapped coordinate; |v| <= kMaxScreen keeps it far below 2^31.
-inline std::int64_t Snap(float v) {
-    const float t = v * kSubpixels + 0.5f;
-    const auto i = static_cast<std::int64_t>(t);
-    return i - (t < static_cast<float>(i) ? 1 : 0);
-}
-
 inline int FloorToInt(float f, int lo, int hi) {
     const float g = std::floor(f);
     if (!(g >= static_cast<float>(lo))) return lo;
@@ -186,12 +172,12 @@ float ScreenArea(const OutVertex& a, const OutVertex& b, const OutVertex& c) {
 
 void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex& vb, const OutVertex& vc,
                     const float* flat) {
-    if (!OnScreen(va) || !OnScreen(vb) || !OnScreen(vc)) return;
+    if (va.offGrid || vb.offGrid || vc.offGrid) return;
     const OutVertex* v[3] = {&va, &vb, &vc};
     std::int64_t x[3], y[3];
     for (int i = 0; i < 3; ++i) {
-        x[i] = Snap(v[i]->sx);
-        y[i] = Snap(v[i]->sy);
+        x[i] = v[i]->gridX;
+        y[i] = v[i]->gridY;
     }
     std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
     if (area == 0) return;
@@ -234,7 +220,7 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
 }
 
 void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {
-    if (!OnScreen(a) || !OnScreen(b)) return;
+    if (a.offGrid || b.offGrid) return;
     if (rs.batch) rs.batch->Flush();
     const float dx = b.sx - a.sx, dy = b.sy - a.sy;
     const bool xMajor = std::fabs(dx) >= std::fabs(dy);
@@ -289,7 +275,7 @@ void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, b
 }
 
 void RasterPoint(const RasterSetup& rs, const OutVertex& v) {
-    if (!OnScreen(v)) return;
+    if (v.offGrid) return;
     if (rs.batch) rs.batch->Flush();
     const float half = v.psize * 0.5f;
     // The square [x - s/2, x + s/2) x [y - s/2, y + s/2): left and top edges own their centres.
