@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <thread>
+
+#include "platform/d3d8/fast_span.h"
 
 namespace ms {
 namespace {
@@ -15,6 +19,18 @@ constexpr float kGuardPixels = 16384.0f;
 
 // The vertex count a draw may process at once.
 constexpr UINT kChunkPrimitives = 4096;
+
+// Vertices fewer than this are processed by one thread.
+constexpr UINT kParallelVertices = 512;
+
+// The drawing threads: asked for, else MODELSMITH_DEVICE_THREADS, else one per processor.
+int ThreadCount(int asked) {
+    if (asked <= 0) {
+        if (const char* env = std::getenv("MODELSMITH_DEVICE_THREADS")) asked = std::atoi(env);
+    }
+    if (asked <= 0) asked = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(asked, 1, SoftwareDevice::kMaxThreads);
+}
 
 Color4 FromValue(const D3DCOLORVALUE& c) { return {c.r, c.g, c.b, c.a}; }
 
@@ -40,6 +56,21 @@ ColorSource SourceOf(DWORD state, bool colorVertex) {
     if (state == D3DMCS_COLOR1) return ColorSource::kVertexDiffuse;
     if (state == D3DMCS_COLOR2) return ColorSource::kVertexSpecular;
     return ColorSource::kMaterial;
+}
+
+// The lowest and the highest of `count` indices of type T (unaligned), in one pass the compiler
+// can vectorise.
+template <typename T>
+void IndexRange(const std::uint8_t* bytes, UINT count, UINT* lowest, UINT* highest) {
+    T lo = static_cast<T>(~T{0}), hi = 0;
+    for (UINT i = 0; i < count; ++i) {
+        T v;
+        std::memcpy(&v, bytes + sizeof(T) * i, sizeof(T));
+        lo = v < lo ? v : lo;
+        hi = v > hi ? v : hi;
+    }
+    *lowest = lo;
+    *highest = hi;
 }
 
 // A stage argument with the selectors Direct3D 8 does not have read as CURRENT.
@@ -90,6 +121,11 @@ SoftwareDevice::SoftwareDevice(const DeviceConfig& config) : config_(config) {
     for (D3DMATRIX& m : world_) m = kIdentity;
     viewport_ = {0, 0, static_cast<DWORD>(config.width), static_cast<DWORD>(config.height), 0.0f, 1.0f};
     DecodeFvf(D3DFVF_XYZ, &layout_);
+    if (const int threads = ThreadCount(config.threads); threads > 1) {
+        pool_ = std::make_unique<ThreadPool>(threads);
+        if (pool_->size() == 1) pool_.reset();
+        for (int i = 1; pool_ && i < pool_->size(); ++i) palettes_.push_back(std::make_unique<MatrixPalette>());
+    }
 }
 
 SoftwareDevice::~SoftwareDevice() {
@@ -371,7 +407,7 @@ void SoftwareDevice::PrepareStages(DrawState* d) {
         }
     }
     AssignAttributes(d, readsSpecular);
-    ps.simple = ps.simple && ps.stageCount <= 1 && (ps.stageCount == 0 || IsSimpleStage(ps.stages[0]));
+    ps.fastRows = config_.fastShading ? ChooseFastRows(ps, config_.wideLanes) : nullptr;
 }
 
 // The interpolated attributes: diffuse, specular when something reads it, then the coordinates
@@ -517,8 +553,6 @@ void SoftwareDevice::PreparePixelStage(DrawState* d) {
                    ((mask & D3DCOLORWRITEENABLE_BLUE) ? 0x000000FFu : 0u) |
                    ((mask & D3DCOLORWRITEENABLE_ALPHA) ? 0xFF000000u : 0u);
     ps.shade = ps.writeMask != 0 || ps.alphaTest;
-    ps.simple = !ps.alphaTest && !ps.blend && ps.fog == FogMode::kNone && !ps.addSpecular && !ps.stencil &&
-                ps.writeMask == 0xFFFFFFFFu;  // the stages are checked once they are known
 }
 
 void SoftwareDevice::PrepareDraw(DrawState* d) {
@@ -557,6 +591,69 @@ void SoftwareDevice::PrepareDraw(DrawState* d) {
 
 // ---- Drawing ----
 
+namespace {
+
+// Whether a draw has enough to do to wake the other threads: many primitives, or a few that
+// reach over many pixels (or need clipping).
+bool WorthSharing(const RasterSetup& r, UINT primitives, const OutVertex* v, std::size_t count) {
+    constexpr UINT kManyPrimitives = 16;
+    constexpr float kManyPixels = 4096.0f;
+    if (primitives >= kManyPrimitives || count > 4096) return true;
+    float x0 = 1e30f, y0 = 1e30f, x1 = -1e30f, y1 = -1e30f;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (v[i].clip) return true;
+        x0 = std::min(x0, v[i].sx), x1 = std::max(x1, v[i].sx);
+        y0 = std::min(y0, v[i].sy), y1 = std::max(y1, v[i].sy);
+    }
+    const float w = std::min(x1, static_cast<float>(r.right)) - std::max(x0, static_cast<float>(r.left));
+    const float h = std::min(y1, static_cast<float>(r.bottom)) - std::max(y0, static_cast<float>(r.top));
+    return w > 0.0f && h > 0.0f && w * h >= kManyPixels;
+}
+
+}  // namespace
+
+// Vertices first..first+count-1 into out[0..count-1], split among the threads. Each thread has
+// its own palette, which fills on use.
+void SoftwareDevice::Process(const DrawState& d, const std::uint8_t* data, UINT stride, UINT first, UINT count,
+                             OutVertex* out) {
+    if (!pool_ || count < kParallelVertices) {
+        ProcessVertices(d.vertex, data, stride, first, count, out);
+        return;
+    }
+    const UINT parts = static_cast<UINT>(pool_->size());
+    pool_->Run([&](int t) {
+        const UINT begin = count / parts * static_cast<UINT>(t);
+        const UINT end = t + 1 == static_cast<int>(parts) ? count : begin + count / parts;
+        VertexSetup vs = d.vertex;
+        if (t > 0) {
+            vs.palette = palettes_[static_cast<std::size_t>(t - 1)].get();
+            vs.palette->Begin(world_, &view_);
+        }
+        ProcessVertices(vs, data, stride, first + begin, end - begin, out + begin);
+    });
+}
+
+// Runs primitives(setup) on every thread, each drawing its bands of rows.
+// Runs primitives(setup) on every thread when `share`, each drawing its bands of rows and
+// collecting the spans of its triangles; else on this thread.
+template <typename Draw>
+void SoftwareDevice::Rasterize(const DrawState& d, bool share, Draw&& primitives) {
+    auto draw = [&](int band, int bands) {
+        PrimitiveSetup setup = d.primitive;
+        SpanBatch batch(d.pixel);
+        setup.raster.batch = &batch;
+        setup.raster.band = band;
+        setup.raster.bandCount = bands;
+        primitives(setup);
+        batch.Flush();
+    };
+    if (!pool_ || !share) {
+        draw(0, 1);
+        return;
+    }
+    pool_->Run([&](int t) { draw(t, pool_->size()); });
+}
+
 HRESULT SoftwareDevice::CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
                                   UINT stride) const {
     if (!inScene_ || !vertexData || primitiveCount == 0 || primitiveCount > kMaxPrimitives) return D3DERR_INVALIDCALL;
@@ -575,7 +672,7 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     const bool fan = type == D3DPT_TRIANGLEFAN;
     const std::size_t needed = std::min<std::uint64_t>(VertexCountOf(type, primitiveCount), 3 * kChunkPrimitives) + 3;
     if (vertices_.size() < needed) vertices_.resize(needed);
-    if (fan) ProcessVertices(d.vertex, data, stride, 0, 1, vertices_.data());
+    if (fan) Process(d, data, stride, 0, 1, vertices_.data());
     for (UINT begin = 0; begin < primitiveCount; begin += kChunkPrimitives) {
         const UINT end = std::min(primitiveCount, begin + kChunkPrimitives);
         // The vertices of primitives begin..end-1 are first .. first + count - 1.
@@ -589,9 +686,12 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
             case D3DPT_TRIANGLEFAN: first = begin + 1, count = end - begin + 1; break;
         }
         const UINT slot0 = fan ? 1 : 0;
-        ProcessVertices(d.vertex, data, stride, first, count, vertices_.data() + slot0);
-        DrawPrimitives(d.primitive, type, begin, end, vertices_.data(),
-                       [first, slot0](UINT i) { return i == 0 && slot0 ? 0 : i - first + slot0; });
+        Process(d, data, stride, first, count, vertices_.data() + slot0);
+        const bool share = WorthSharing(d.primitive.raster, end - begin, vertices_.data(), count + slot0);
+        Rasterize(d, share, [&](const PrimitiveSetup& setup) {
+            DrawPrimitives(setup, type, begin, end, vertices_.data(),
+                           [first, slot0](UINT i) { return i == 0 && slot0 ? 0 : i - first + slot0; });
+        });
     }
     return D3D_OK;
 }
@@ -618,13 +718,12 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
     };
     // Every index must name one of the vertices handed over; otherwise nothing is drawn. Only
     // the vertices between the lowest and the highest index are processed.
-    UINT lowest = 0xFFFFFFFFu, highest = 0;
-    for (UINT i = 0; i < indexCount; ++i) {
-        const UINT index = indexAt(i);
-        if (index < minIndex || index - minIndex >= vertexCount) return D3DERR_INVALIDCALL;
-        lowest = std::min(lowest, index);
-        highest = std::max(highest, index);
-    }
+    UINT lowest = 0, highest = 0;
+    if (wide)
+        IndexRange<std::uint32_t>(bytes, indexCount, &lowest, &highest);
+    else
+        IndexRange<std::uint16_t>(bytes, indexCount, &lowest, &highest);
+    if (lowest < minIndex || highest - minIndex >= vertexCount) return D3DERR_INVALIDCALL;
     const UINT span = highest - lowest + 1;
     if (span > kMaxVertexSpan) return D3DERR_INVALIDCALL;
     DrawState d;
@@ -634,9 +733,12 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    ProcessVertices(d.vertex, static_cast<const std::uint8_t*>(vertexData), stride, lowest, span, vertices_.data());
-    DrawPrimitives(d.primitive, type, 0, primitiveCount, vertices_.data(),
-                   [&indexAt, lowest](UINT i) { return indexAt(i) - lowest; });
+    Process(d, static_cast<const std::uint8_t*>(vertexData), stride, lowest, span, vertices_.data());
+    Rasterize(d, WorthSharing(d.primitive.raster, primitiveCount, vertices_.data(), span),
+              [&](const PrimitiveSetup& setup) {
+        DrawPrimitives(setup, type, 0, primitiveCount, vertices_.data(),
+                       [&indexAt, lowest](UINT i) { return indexAt(i) - lowest; });
+    });
     return D3D_OK;
 }
 

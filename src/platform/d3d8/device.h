@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/d3d8/d3d8.h"
@@ -29,6 +30,7 @@
 #include "platform/d3d8/primitives.h"
 #include "platform/d3d8/states.h"
 #include "platform/d3d8/texture.h"
+#include "platform/d3d8/thread_pool.h"
 #include "platform/d3d8/vertex_pipeline.h"
 
 namespace ms {
@@ -38,11 +40,19 @@ struct DeviceConfig {
     int width = 0, height = 0;                     // back buffer, 1..16384 each
     D3DFORMAT backBufferFormat = D3DFMT_X8R8G8B8;  // X8R8G8B8 or A8R8G8B8
     D3DFORMAT depthFormat = D3DFMT_UNKNOWN;        // UNKNOWN: none; D24S8, D24X8 or D16
+    // Threads that draw: 0 takes MODELSMITH_DEVICE_THREADS from the environment, else the
+    // processor count (at most kMaxThreads). Any count draws the same picture.
+    int threads = 0;
+    // False sends every pixel through the general shading loop; false wideLanes keeps the fast
+    // loops at 4 pixels at a time where 8 would be available (tests compare them all).
+    bool fastShading = true;
+    bool wideLanes = true;
 };
 
 class SoftwareDevice final : public IDirect3DDevice8 {
 public:
     static constexpr int kMaxSide = 16384;
+    static constexpr int kMaxThreads = 8;
     // Refused: no target, a size out of range, unsupported formats.
     static HRESULT Create(const DeviceConfig& config, SoftwareDevice** device);
 
@@ -88,6 +98,8 @@ public:
     const std::uint32_t* backBuffer() const { return color_.data(); }
     std::uint32_t Pixel(int x, int y) const { return color_[Offset(x, y)]; }
     std::uint32_t DepthStencil(int x, int y) const { return depthStencil_.empty() ? 0 : depthStencil_[Offset(x, y)]; }
+    // The threads that draw (DeviceConfig::threads resolved).
+    int threadCount() const { return pool_ ? pool_->size() : 1; }
 
     // The largest primitive count of one draw call, and the most vertices that the indices of
     // one indexed draw may span (highest index - lowest index + 1).
@@ -117,6 +129,10 @@ private:
     void PreparePixelStage(DrawState* draw);
     void PrepareLights();
     void ClearRect(int x0, int y0, int x1, int y1, DWORD flags, std::uint32_t color, std::uint32_t depthStencil);
+    void Process(const DrawState& draw, const std::uint8_t* data, UINT stride, UINT first, UINT count,
+                 OutVertex* out);
+    template <typename Draw>
+    void Rasterize(const DrawState& draw, bool share, Draw&& primitives);
 
     std::atomic<ULONG> refs_{1};
     DeviceConfig config_;
@@ -139,6 +155,8 @@ private:
     std::vector<OutVertex> vertices_;
     std::vector<LightSetup> lightSetups_;
     MatrixPalette palette_;
+    std::unique_ptr<ThreadPool> pool_;                  // null: one thread
+    std::vector<std::unique_ptr<MatrixPalette>> palettes_;  // one for each further thread
 };
 
 // Makes the Direct3D object of the software device.

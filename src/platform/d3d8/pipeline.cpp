@@ -56,6 +56,7 @@ void ProjectToScreen(const ScreenMapping& m, OutVertex* v) {
     v->sx = m.x0 + (1.0f + v->x * rhw) * m.halfWidth;
     v->sy = m.y0 + (1.0f - v->y * rhw) * m.halfHeight;
     v->sz = m.minZ + v->z * rhw * m.zScale;
+    SnapToGrid(v);
 }
 
 }  // namespace ms

@@ -1,6 +1,7 @@
 #pragma once
 // Values shared by the stages of the software pipeline: colours, the vertices that leave the
 // vertex stage, and the mapping from clip space to the screen.
+#include <cmath>
 #include <cstdint>
 
 #include "platform/d3d8/d3d8types.h"
@@ -48,8 +49,31 @@ struct OutVertex {
     std::uint32_t clip;  // planes the vertex lies beyond that need clipping (ClipPlane bits)
     std::uint32_t view;  // view-volume planes the vertex lies beyond, for trivial rejection
     float psize;         // point size in pixels
+    // The screen position snapped to 1/256 pixel (SnapToGrid); offGrid when it is too far out or
+    // not finite, which drops the vertex's primitives.
+    std::int32_t gridX, gridY;
+    bool offGrid;
     float attr[kMaxAttributes];
 };
+
+// Screen coordinates beyond this (or not finite) are off the grid: clipping keeps every
+// coordinate it produces within the guard band, far inside, so only numbers that overflowed on
+// the way (a huge matrix, screen-space vertices from a file) come here.
+constexpr float kMaxScreen = 1 << 22;
+
+// Nearest multiple of 1/256 of a screen coordinate, in 1/256 pixel, ties upwards.
+inline std::int32_t SnapCoordinate(float v) {
+    const float t = v * 256.0f + 0.5f;
+    const auto i = static_cast<std::int32_t>(t);
+    return i - (t < static_cast<float>(i) ? 1 : 0);
+}
+
+// Fills the grid position from sx, sy.
+inline void SnapToGrid(OutVertex* v) {
+    v->offGrid = !(std::fabs(v->sx) <= kMaxScreen && std::fabs(v->sy) <= kMaxScreen);
+    v->gridX = v->offGrid ? 0 : SnapCoordinate(v->sx);
+    v->gridY = v->offGrid ? 0 : SnapCoordinate(v->sy);
+}
 
 // Clip planes. The side planes are a guard band well outside the viewport; beyond the viewport
 // the rasterizer scissors.

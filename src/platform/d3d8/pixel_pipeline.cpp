@@ -183,12 +183,6 @@ Color4 ShadePixel(const PixelSetup& s, const Interpolants& p, const PixelValues&
     return c;
 }
 
-inline std::uint32_t QuantizeDepth(double z, std::int32_t bias) {
-    z = z > 0.0 ? (z < 1.0 ? z : 1.0) : 0.0;
-    const std::int32_t q = static_cast<std::int32_t>(z * 16777215.0 + 0.5) - bias;
-    return static_cast<std::uint32_t>(std::clamp(q, 0, 0xFFFFFF));
-}
-
 // The stencil and depth tests of one pixel with their writes; false when the pixel is dropped.
 inline bool DepthStencil(const PixelSetup& s, std::uint32_t* ds, std::uint32_t z) {
     const std::uint32_t old = *ds;
@@ -281,17 +275,6 @@ Color4 BlendColors(DWORD srcBlend, DWORD destBlend, DWORD blendOp, const Color4&
     return r;
 }
 
-namespace {
-
-// The values of a span at its first pixel, and its rows of the colour and depth-stencil buffers.
-struct SpanStart {
-    float base[kMaxAttributes];  // the attributes times 1/w
-    float rhw0;
-    double z0;
-    std::uint32_t* color;
-    std::uint32_t* depthStencil;  // null without a depth-stencil buffer
-};
-
 SpanStart StartSpan(const PixelSetup& s, int y, int x0, const Interpolants& p) {
     SpanStart start;
     const float fx = static_cast<float>(x0) - p.ox, fy = static_cast<float>(y) - p.oy;
@@ -304,77 +287,10 @@ SpanStart StartSpan(const PixelSetup& s, int y, int x0, const Interpolants& p) {
     return start;
 }
 
-// A span of the simple case (PixelSetup::simple); gives exactly what the general loop gives.
-void ShadeSimpleSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p) {
-    const SpanStart start = StartSpan(s, y, x0, p);
-    const float* base = start.base;
-    const float rhw0 = start.rhw0;
-    const double z0 = start.z0;
-    std::uint32_t* color = start.color;
-    std::uint32_t* ds = s.depthTest ? start.depthStencil : nullptr;
-
-    // No stage: the diffuse colour. A stage that reads CURRENT reads the diffuse colour.
-    const StageSetup* st = s.stageCount ? &s.stages[0] : nullptr;
-    const DWORD colorOp = st ? st->colorOp : D3DTOP_SELECTARG1;
-    const DWORD alphaOp = st && st->alphaOp != D3DTOP_DISABLE ? st->alphaOp : D3DTOP_SELECTARG1;
-    const DWORD c1 = st ? st->colorArg[1] : D3DTA_DIFFUSE, c2 = st ? st->colorArg[2] : D3DTA_DIFFUSE;
-    const DWORD a1 = st && st->alphaOp != D3DTOP_DISABLE ? st->alphaArg[1] : D3DTA_DIFFUSE;
-    const DWORD a2 = st ? st->alphaArg[2] : D3DTA_DIFFUSE;
-    const TextureLevel* level = st && st->hasTexture ? &st->sampler.texture->level(st->sampler.baseLevel) : nullptr;
-    const int coord = st ? st->coordAttr : 0;
-    const float tw = level ? static_cast<float>(level->width) : 0.0f,
-                th = level ? static_cast<float>(level->height) : 0.0f;
-    const std::uint32_t destAlpha = s.fb.destAlpha ? 0u : 0xFF000000u;
-
-    for (int x = x0; x <= x1; ++x) {
-        const int i = x - x0;
-        const float fi = static_cast<float>(i);
-        if (ds) {  // depth only: the simple case has no stencil
-            const std::uint32_t z = QuantizeDepth(z0 + p.dzdx * i, s.depthBias), old = ds[x];
-            if (!Compare(s.depthFunc, z, old >> 8)) continue;
-            if (s.depthWrite) ds[x] = (z << 8) | (old & 0xFF);
-        }
-        const float w = 1.0f / (rhw0 + p.drhwdx * fi);
-        Color4 r[3];  // DIFFUSE, CURRENT, TEXTURE
-        r[0] = {(base[0] + p.adx[0] * fi) * w, (base[1] + p.adx[1] * fi) * w, (base[2] + p.adx[2] * fi) * w,
-                (base[3] + p.adx[3] * fi) * w};
-        r[1] = r[0];
-        r[2] = {0, 0, 0, 1};
-        if (level) {
-            const float u = (base[coord] + p.adx[coord] * fi) * w, v = (base[coord + 1] + p.adx[coord + 1] * fi) * w;
-            const int tx = FloorToInt(u * tw) & level->widthMask, ty = FloorToInt(v * th) & level->heightMask;
-            r[2] = ColorFromArgb(level->pixels[static_cast<std::size_t>(ty) * level->width + tx]);
-        }
-        const Color4 &x1c = r[c1], &x2c = r[c2];
-        Color4 c = colorOp == D3DTOP_MODULATE     ? Color4{x1c.r * x2c.r, x1c.g * x2c.g, x1c.b * x2c.b, 0}
-                   : colorOp == D3DTOP_SELECTARG1 ? x1c
-                                                  : x2c;
-        c.a = alphaOp == D3DTOP_MODULATE ? r[a1].a * r[a2].a : alphaOp == D3DTOP_SELECTARG1 ? r[a1].a : r[a2].a;
-        color[x] = ArgbFromColor(c) | destAlpha;
-    }
-}
-
-}  // namespace
-
-bool IsSimpleStage(const StageSetup& st) {
-    auto plainArg = [](DWORD a) { return a <= D3DTA_TEXTURE; };  // DIFFUSE, CURRENT, TEXTURE, no modifiers
-    auto simpleOp = [](DWORD op) {
-        return op == D3DTOP_SELECTARG1 || op == D3DTOP_SELECTARG2 || op == D3DTOP_MODULATE;
-    };
-    if (!simpleOp(st.colorOp) || !(simpleOp(st.alphaOp) || st.alphaOp == D3DTOP_DISABLE) || st.toTemp) return false;
-    if (!plainArg(st.colorArg[1]) || !plainArg(st.colorArg[2]) || !plainArg(st.alphaArg[1]) ||
-        !plainArg(st.alphaArg[2]))
-        return false;
-    if (!st.hasTexture) return true;
-    const Sampler& sm = st.sampler;
-    const TextureLevel& l = sm.texture->level(sm.baseLevel);
-    return !st.projected && !sm.needsLod && sm.magFilter <= D3DTEXF_POINT && sm.addressU == D3DTADDRESS_WRAP &&
-           sm.addressV == D3DTADDRESS_WRAP && l.widthMask >= 0 && l.heightMask >= 0;
-}
-
 void ShadeSpan(const PixelSetup& s, int y, int x0, int x1, const Interpolants& p) {
-    if (s.simple) {
-        ShadeSimpleSpan(s, y, x0, x1, p);
+    if (s.fastRows) {
+        const Span span{y, x0, x1, 0};
+        s.fastRows(s, &p, &span, 1);
         return;
     }
     const SpanStart start = StartSpan(s, y, x0, p);

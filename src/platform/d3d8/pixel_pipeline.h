@@ -26,9 +26,19 @@ struct StageSetup {
     bool projected = false;
     int coordAttr = -1;
     Sampler sampler;
+    const TextureLevel* level = nullptr;  // the level the fast loop samples
 };
 
 enum class FogMode : std::uint8_t { kNone, kVertex, kTable };
+
+struct PixelSetup;
+// Pixels x0..x1 (inclusive) of row y of the primitive with planes[plane].
+struct Span {
+    int y, x0, x1;
+    int plane;
+};
+// A loop that shades spans in order, as if one pixel after the other.
+using RowsFunction = void (*)(const PixelSetup& setup, const Interpolants* planes, const Span* spans, int count);
 
 // Everything the pixel stage reads, resolved once per draw.
 struct PixelSetup {
@@ -62,17 +72,70 @@ struct PixelSetup {
     // False when no colour can change (nothing written, no alpha test): only depth and stencil
     // are updated.
     bool shade = true;
-    // The common case, drawn by a shorter loop: no alpha test, blending, fog, specular or
-    // stencil, all channels written, and at most one stage that selects or modulates the
-    // diffuse colour and a point-sampled, wrapped power-of-two texture.
-    bool simple = false;
+    // The loop for the common set-ups (fast_span.h), null for the general loop.
+    RowsFunction fastRows = nullptr;
 };
-
-// Whether a stage can be drawn by the simple loop (PixelSetup::simple).
-bool IsSimpleStage(const StageSetup& stage);
 
 // Shades pixels x0..x1 (inclusive) of row y, all inside the framebuffer, from the planes.
 void ShadeSpan(const PixelSetup& setup, int y, int x0, int x1, const Interpolants& planes);
+
+// Collects the spans of primitives for the fast loop, which shades pixels of several spans (and
+// of several small primitives) at once; without it each span is shaded as it comes. Begin each
+// primitive with its planes, then add its spans; flush before anything else draws.
+class SpanBatch {
+public:
+    explicit SpanBatch(const PixelSetup& setup) : setup_(setup) {}
+    ~SpanBatch() { Flush(); }
+    SpanBatch(const SpanBatch&) = delete;
+    SpanBatch& operator=(const SpanBatch&) = delete;
+
+    void Begin(const Interpolants& planes) {
+        current_ = &planes;
+        if (!setup_.fastRows) return;
+        if (planeCount_ == kMaxPlanes) Flush();
+        planes_[planeCount_++] = planes;
+    }
+    void Add(int y, int x0, int x1) {
+        if (!setup_.fastRows) {
+            ShadeSpan(setup_, y, x0, x1, *current_);
+            return;
+        }
+        spans_[count_++] = {y, x0, x1, planeCount_ - 1};
+        if (count_ == kMaxSpans) Flush();
+    }
+    // Shades what is collected; the current primitive may go on adding spans.
+    void Flush() {
+        if (count_) setup_.fastRows(setup_, planes_, spans_, count_);
+        count_ = 0;
+        if (planeCount_ > 1) planes_[0] = planes_[planeCount_ - 1];
+        planeCount_ = planeCount_ ? 1 : 0;
+    }
+
+private:
+    static constexpr int kMaxSpans = 256, kMaxPlanes = 32;
+    const PixelSetup& setup_;
+    const Interpolants* current_ = nullptr;
+    Interpolants planes_[kMaxPlanes];
+    Span spans_[kMaxSpans];
+    int planeCount_ = 0, count_ = 0;
+};
+
+// The values of a span at its first pixel, and its rows of the colour and depth-stencil buffers.
+struct SpanStart {
+    float base[kMaxAttributes];  // the attributes times 1/w
+    float rhw0;
+    double z0;
+    std::uint32_t* color;
+    std::uint32_t* depthStencil;  // null without a depth-stencil buffer
+};
+SpanStart StartSpan(const PixelSetup& s, int y, int x0, const Interpolants& p);
+
+// Depth in [0, 1] (NaN as 0) to 24 bits, less the bias.
+inline std::uint32_t QuantizeDepth(double z, std::int32_t bias) {
+    z = z > 0.0 ? (z < 1.0 ? z : 1.0) : 0.0;
+    const std::int32_t q = static_cast<std::int32_t>(z * 16777215.0 + 0.5) - bias;
+    return static_cast<std::uint32_t>(q < 0 ? 0 : (q > 0xFFFFFF ? 0xFFFFFF : q));
+}
 
 // Direct3D comparison `func` of a new value against a stored one (D3DCMP_*; unknown: always).
 inline bool Compare(DWORD func, std::uint32_t value, std::uint32_t stored) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <utility>
 
 #include "platform/d3d8/d3d8states.h"
@@ -15,13 +16,6 @@ constexpr float kSubpixels = 256.0f;  // positions snap to 1/256 pixel
 // floor(n / 256) and ceil(n / 256) of a fixed-point coordinate, in pixels.
 inline std::int64_t FloorPixel(std::int64_t n) { return n >> 8; }
 inline std::int64_t CeilPixel(std::int64_t n) { return -((-n) >> 8); }
-
-// Nearest integer of a snapped coordinate; the guard band keeps |v| far below 2^31.
-inline std::int64_t Snap(float v) {
-    const float t = v * kSubpixels + 0.5f;
-    const auto i = static_cast<std::int64_t>(t);
-    return i - (t < static_cast<float>(i) ? 1 : 0);
-}
 
 inline int FloorToInt(float f, int lo, int hi) {
     const float g = std::floor(f);
@@ -101,13 +95,26 @@ Edge MakeEdge(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb
     return e;
 }
 
+// Narrows rows ymin..ymax to the first and last this thread draws; false when it draws none.
+bool OwnedRows(const RasterSetup& rs, int* ymin, int* ymax) {
+    if (*ymin > *ymax) return false;
+    if (rs.bandCount == 1) return true;
+    constexpr int shift = RasterSetup::kBandShift;
+    while (*ymin <= *ymax && !rs.OwnsRow(*ymin)) *ymin = ((*ymin >> shift) + 1) << shift;  // next band's top
+    while (*ymax >= *ymin && !rs.OwnsRow(*ymax)) *ymax = ((*ymax >> shift) << shift) - 1;  // previous band's bottom
+    return *ymin <= *ymax;
+}
+
 // Triangles narrower than this are scanned pixel by pixel over their bounding box; wider ones
 // get each row's span from the edges directly.
 constexpr int kNarrow = 16;
 
-void ScanNarrow(const PixelSetup& pixels, Edge* edges, int xmin, int xmax, int ymin, int ymax,
-                const Interpolants& planes) {
+void ScanNarrow(const RasterSetup& rs, SpanBatch& batch, Edge* edges, int xmin, int xmax, int ymin, int ymax) {
     for (int py = ymin; py <= ymax; ++py) {
+        if (!rs.OwnsRow(py)) {
+            for (Edge& e : std::span(edges, 3)) e.row += e.b;
+            continue;
+        }
         // Edge values at (xmin, py), biased so that covered means >= 0.
         std::int64_t e[3];
         for (int k = 0; k < 3; ++k) {
@@ -126,13 +133,16 @@ void ScanNarrow(const PixelSetup& pixels, Edge* edges, int xmin, int xmax, int y
             for (int k = 0; k < 3; ++k) e[k] += edges[k].a;
             if ((e[0] | e[1] | e[2]) < 0) break;
         }
-        ShadeSpan(pixels, py, lo, hi, planes);
+        batch.Add(py, lo, hi);
     }
 }
 
-void ScanWide(const PixelSetup& pixels, Edge* edges, int xmin, int xmax, int ymin, int ymax,
-              const Interpolants& planes) {
+void ScanWide(const RasterSetup& rs, SpanBatch& batch, Edge* edges, int xmin, int xmax, int ymin, int ymax) {
     for (int py = ymin; py <= ymax; ++py) {
+        if (!rs.OwnsRow(py)) {
+            for (Edge& e : std::span(edges, 3)) e.row += e.b;
+            continue;
+        }
         int lo = xmin, hi = xmax;
         for (int k = 0; k < 3; ++k) {
             Edge& e = edges[k];
@@ -150,7 +160,7 @@ void ScanWide(const PixelSetup& pixels, Edge* edges, int xmin, int xmax, int ymi
             }
             e.row += e.b;
         }
-        if (lo <= hi) ShadeSpan(pixels, py, lo, hi, planes);
+        if (lo <= hi) batch.Add(py, lo, hi);
     }
 }
 
@@ -162,11 +172,12 @@ float ScreenArea(const OutVertex& a, const OutVertex& b, const OutVertex& c) {
 
 void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex& vb, const OutVertex& vc,
                     const float* flat) {
+    if (va.offGrid || vb.offGrid || vc.offGrid) return;
     const OutVertex* v[3] = {&va, &vb, &vc};
     std::int64_t x[3], y[3];
     for (int i = 0; i < 3; ++i) {
-        x[i] = Snap(v[i]->sx);
-        y[i] = Snap(v[i]->sy);
+        x[i] = v[i]->gridX;
+        y[i] = v[i]->gridY;
     }
     std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
     if (area == 0) return;
@@ -179,9 +190,9 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
     }
     const int xmin = static_cast<int>(std::max<std::int64_t>(rs.left, CeilPixel(std::min({x[0], x[1], x[2]}))));
     const int xmax = static_cast<int>(std::min<std::int64_t>(rs.right - 1, FloorPixel(std::max({x[0], x[1], x[2]}))));
-    const int ymin = static_cast<int>(std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]}))));
-    const int ymax = static_cast<int>(std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]}))));
-    if (xmin > xmax || ymin > ymax) return;
+    int ymin = static_cast<int>(std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]}))));
+    int ymax = static_cast<int>(std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]}))));
+    if (xmin > xmax || !OwnedRows(rs, &ymin, &ymax)) return;
 
     Edge edges[3];
     for (int i = 0; i < 3; ++i) edges[i] = MakeEdge(x[i], y[i], x[(i + 1) % 3], y[(i + 1) % 3], ymin);
@@ -193,13 +204,24 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
     Interpolants planes;
     MakeTrianglePlanes(rs, v, fx, fy, flat, &planes);
 
-    if (xmax - xmin < kNarrow)
-        ScanNarrow(*rs.pixels, edges, xmin, xmax, ymin, ymax, planes);
-    else
-        ScanWide(*rs.pixels, edges, xmin, xmax, ymin, ymax, planes);
+    auto scan = [&](SpanBatch& batch) {
+        batch.Begin(planes);
+        if (xmax - xmin < kNarrow)
+            ScanNarrow(rs, batch, edges, xmin, xmax, ymin, ymax);
+        else
+            ScanWide(rs, batch, edges, xmin, xmax, ymin, ymax);
+    };
+    if (rs.batch) {
+        scan(*rs.batch);
+    } else {
+        SpanBatch own(*rs.pixels);
+        scan(own);
+    }
 }
 
 void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {
+    if (a.offGrid || b.offGrid) return;
+    if (rs.batch) rs.batch->Flush();
     const float dx = b.sx - a.sx, dy = b.sy - a.sy;
     const bool xMajor = std::fabs(dx) >= std::fabs(dy);
     const float major0 = xMajor ? a.sx : a.sy, major1 = xMajor ? b.sx : b.sy;
@@ -246,12 +268,15 @@ void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, b
         const float t = (static_cast<float>(m) - major0) * inv;
         const int n = FloorToInt(minor0 + t * dMinor + 0.5f, -kLimit, kLimit);
         const int px = xMajor ? m : n, py = xMajor ? n : m;
-        if (px >= rs.left && px < rs.right && py >= rs.top && py < rs.bottom) ShadeSpan(*rs.pixels, py, px, px, p);
+        if (px >= rs.left && px < rs.right && py >= rs.top && py < rs.bottom && rs.OwnsRow(py))
+            ShadeSpan(*rs.pixels, py, px, px, p);
         if (m == end) break;
     }
 }
 
 void RasterPoint(const RasterSetup& rs, const OutVertex& v) {
+    if (v.offGrid) return;
+    if (rs.batch) rs.batch->Flush();
     const float half = v.psize * 0.5f;
     // The square [x - s/2, x + s/2) x [y - s/2, y + s/2): left and top edges own their centres.
     const int x0 = std::max(rs.left, FloorToInt(std::ceil(v.sx - half), rs.left - 1, rs.right + 1));
@@ -278,7 +303,8 @@ void RasterPoint(const RasterSetup& rs, const OutVertex& v) {
             p.adx[k] = p.ady[k + 1] = v.rhw / v.psize;
         }
     }
-    for (int y = y0; y <= y1; ++y) ShadeSpan(*rs.pixels, y, x0, x1, p);
+    for (int y = y0; y <= y1; ++y)
+        if (rs.OwnsRow(y)) ShadeSpan(*rs.pixels, y, x0, x1, p);
 }
 
 }  // namespace ms

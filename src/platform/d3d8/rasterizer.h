@@ -10,6 +10,9 @@ namespace ms {
 
 struct RasterSetup {
     const PixelSetup* pixels = nullptr;
+    // Where triangles collect their spans across a draw (one for each drawing thread); null: each
+    // triangle shades its own at once.
+    SpanBatch* batch = nullptr;
     int left = 0, top = 0, right = 0, bottom = 0;  // scissor: pixels left..right-1, top..bottom-1
     DWORD cullMode = 1;                            // D3DCULL_*: which winding is dropped
     int attrCount = 0;
@@ -25,6 +28,11 @@ struct RasterSetup {
     bool pointSprite = false;
     int spriteCount = 0;
     int spriteAttr[8] = {};
+    // Threads draw interleaved bands of rows: this setup draws the rows of band number `band`
+    // of every `bandCount` (each band 2^kBandShift rows), so that no two threads share a pixel.
+    static constexpr int kBandShift = 4;
+    int band = 0, bandCount = 1;
+    bool OwnsRow(int y) const { return bandCount == 1 || ((y >> kBandShift) % bandCount) == band; }
 };
 
 // Twice the signed screen area, y down: positive for clockwise (front-facing) triangles.

@@ -204,6 +204,7 @@ void ProcessPretransformed(const VertexSetup& s, const std::uint8_t* v, OutVerte
     const ScreenMapping& m = s.screen;
     out->sx = ReadFloat(v);
     out->sy = ReadFloat(v + 4);
+    SnapToGrid(out);
     out->sz = ReadFloat(v + 8);
     out->rhw = ReadFloat(v + 12);
     // The clip-space form, for the guard band and for clipping.

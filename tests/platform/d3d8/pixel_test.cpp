@@ -405,50 +405,129 @@ TEST_F(Sampling, PointSpritesSpanTheTextureAcrossThePoint) {
     EXPECT_EQ(device_->Pixel(9, 9), d);
 }
 
-// The short loop for the common set-up gives what the general loop gives: the same random
-// triangles drawn both ways (an alpha test that passes everything forces the general loop).
-TEST_F(Pixels, SimpleAndGeneralLoopsAgree) {
-    std::vector<std::uint32_t> texels(16 * 16);
+// The fast loops (4 and, where the processor has them, 8 pixels at a time) give exactly what
+// the general loop gives: the same random triangles (with perspective, both colours, coordinates
+// beyond the texture) drawn by a device of each kind, for each kind of set-up they take.
+// Each back-buffer format: with X8R8G8B8 and no alpha test or blending no alpha is computed.
+void ExpectFastAndGeneralLoopsAgree(D3DFORMAT format) {
+    constexpr int kSide = 37;  // rows that are no multiple of the pixels a fast loop takes at once
+    constexpr int kKinds = 3;  // general, fast 4 lanes, fast widest
+    OffscreenTarget targets[kKinds] = {{kSide, kSide}, {kSide, kSide}, {kSide, kSide}};
+    SoftwareDevice* devices[kKinds] = {};
+    for (int i = 0; i < kKinds; ++i) {
+        DeviceConfig config;
+        config.target = &targets[i];
+        config.width = config.height = kSide;
+        config.backBufferFormat = format;
+        config.depthFormat = D3DFMT_D24S8;
+        config.fastShading = i > 0;
+        config.wideLanes = i == 2;
+        ASSERT_EQ(SoftwareDevice::Create(config, &devices[i]), D3D_OK);
+    }
     std::mt19937 random(3);
-    for (std::uint32_t& t : texels) t = random();
-    TexturePtr t = MakeTexture(16, 16, texels);
-    std::uniform_real_distribution<float> coord(-4.0f, 20.0f), unit(0.0f, 1.0f), uv(-2.0f, 3.0f);
+    std::vector<TexturePtr> textures;
+    for (auto [w, h] : {std::pair{16, 16}, std::pair{12, 10}})
+        for (SoftwareDevice* d : devices) {
+            IDirect3DTexture8* raw = nullptr;
+            ASSERT_EQ(d->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &raw), D3D_OK);
+            textures.emplace_back(raw);
+            D3DLOCKED_RECT r;
+            raw->LockRect(0, &r, nullptr, 0);
+            std::mt19937 texels(static_cast<unsigned>(w));
+            for (int k = 0; k < w * h; ++k) static_cast<std::uint32_t*>(r.pBits)[k] = texels();
+            raw->UnlockRect(0);
+        }
+    std::uniform_real_distribution<float> coord(-6.0f, kSide + 6.0f), unit(0.0f, 1.0f), uv(-2.0f, 3.0f);
     std::vector<QuadVertex> v;
-    for (int i = 0; i < 60; ++i)
+    for (int i = 0; i < 90; ++i)
         v.push_back({coord(random), coord(random), unit(random), 0.2f + unit(random), static_cast<D3DCOLOR>(random()),
-                     0, uv(random), uv(random)});
+                     static_cast<D3DCOLOR>(random()), uv(random), uv(random)});
+
+    // Many small triangles, overlapping each other: the fast loops shade pixels of several in
+    // one go, but never one pixel twice at once.
+    constexpr UINT kSmall = 400;
+    std::uniform_real_distribution<float> near(-1.6f, 1.6f);
+    std::vector<QuadVertex> small;
+    float cx = 0.0f, cy = 0.0f;
+    for (UINT t = 0; t < kSmall; ++t) {
+        if (t % 4 == 0) cx = coord(random), cy = coord(random);  // four after another on one spot
+        for (int k = 0; k < 3; ++k)
+            small.push_back({cx + near(random), cy + near(random), unit(random), 0.2f + unit(random),
+                             static_cast<D3DCOLOR>(random()), static_cast<D3DCOLOR>(random()), uv(random), uv(random)});
+    }
+
+    enum Texture { kNone, kSquare, kOdd };
     struct Setup {
         DWORD colorOp, alphaOp, arg1, arg2;
-        bool texture;
+        Texture texture;
+        DWORD filter, addressU, addressV;
+        std::vector<std::pair<D3DRENDERSTATETYPE, DWORD>> states;
     };
-    const Setup setups[] = {{D3DTOP_MODULATE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, true},
-                            {D3DTOP_SELECTARG2, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, true},
-                            {D3DTOP_MODULATE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, false}};
+    const DWORD W = D3DTADDRESS_WRAP, C = D3DTADDRESS_CLAMP, M = D3DTADDRESS_MIRROR;
+    const DWORD P = D3DTEXF_POINT, L = D3DTEXF_LINEAR;
+    const Setup setups[] = {
+        {D3DTOP_MODULATE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, kSquare, P, W, W, {}},
+        {D3DTOP_MODULATE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, kSquare, L, W, W,
+         {{D3DRS_SPECULARENABLE, 1}}},
+        {D3DTOP_MODULATE, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE, kOdd, L, C, M,
+         {{D3DRS_SPECULARENABLE, 1}, {D3DRS_SHADEMODE, D3DSHADE_FLAT}}},
+        {D3DTOP_SELECTARG1, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, kOdd, P, M, W, {}},
+        {D3DTOP_ADD, D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_SPECULAR, kSquare, L, M, C,
+         {{D3DRS_ALPHATESTENABLE, 1}, {D3DRS_ALPHAFUNC, D3DCMP_GREATER}, {D3DRS_ALPHAREF, 0x90}}},
+        {D3DTOP_SELECTARG2, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR, kSquare, L, W, W,
+         {{D3DRS_ALPHABLENDENABLE, 1}, {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA}, {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
+          {D3DRS_TEXTUREFACTOR, 0x80C04020}}},
+        {D3DTOP_MODULATE, D3DTOP_DISABLE, D3DTA_DIFFUSE, D3DTA_TFACTOR, kNone, P, W, W,
+         {{D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_RED | D3DCOLORWRITEENABLE_ALPHA},
+          {D3DRS_ZFUNC, D3DCMP_NOTEQUAL}, {D3DRS_TEXTUREFACTOR, 0x40FF8000}}},
+        {D3DTOP_DISABLE, D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_CURRENT, kNone, P, W, W,
+         {{D3DRS_SPECULARENABLE, 1}, {D3DRS_ZWRITEENABLE, 0}, {D3DRS_ALPHATESTENABLE, 1},
+          {D3DRS_ALPHAFUNC, D3DCMP_LESS}, {D3DRS_ALPHAREF, 0xA0}}},
+    };
     for (const Setup& s : setups) {
-        device_->SetTexture(0, s.texture ? t.get() : nullptr);
-        device_->SetTextureStageState(0, D3DTSS_COLOROP, s.colorOp);
-        device_->SetTextureStageState(0, D3DTSS_ALPHAOP, s.alphaOp);
-        device_->SetTextureStageState(0, D3DTSS_COLORARG1, s.arg1);
-        device_->SetTextureStageState(0, D3DTSS_COLORARG2, s.arg2);
-        device_->SetTextureStageState(0, D3DTSS_ALPHAARG1, s.arg1);
-        device_->SetTextureStageState(0, D3DTSS_ALPHAARG2, s.arg2);
-        std::vector<std::uint32_t> pictures[2];
-        for (int general = 0; general < 2; ++general) {
-            Begin();
-            device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-            device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
-            device_->SetVertexShader(kQuadFvf);
-            device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 20, v.data(), sizeof(QuadVertex));
-            device_->EndScene();
-            for (int y = 0; y < 16; ++y)
-                for (int x = 0; x < 16; ++x) {
-                    pictures[general].push_back(device_->Pixel(x, y));
-                    pictures[general].push_back(device_->DepthStencil(x, y));
+        std::vector<std::uint32_t> pictures[kKinds];
+        for (int i = 0; i < kKinds; ++i) {
+            SoftwareDevice* d = devices[i];
+            d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0x20406080, 1.0f, 0);
+            d->BeginScene();
+            IDirect3DTexture8* t =
+                s.texture == kNone ? nullptr : textures[(s.texture == kOdd ? kKinds : 0) + i].get();
+            d->SetTexture(0, t);
+            const std::pair<D3DTEXTURESTAGESTATETYPE, DWORD> stage[] = {
+                {D3DTSS_COLOROP, s.colorOp},    {D3DTSS_ALPHAOP, s.alphaOp},     {D3DTSS_COLORARG1, s.arg1},
+                {D3DTSS_COLORARG2, s.arg2},     {D3DTSS_ALPHAARG1, s.arg1},      {D3DTSS_ALPHAARG2, s.arg2},
+                {D3DTSS_MAGFILTER, s.filter},   {D3DTSS_MINFILTER, s.filter},    {D3DTSS_ADDRESSU, s.addressU},
+                {D3DTSS_ADDRESSV, s.addressV}};
+            for (auto [type, value] : stage) d->SetTextureStageState(0, type, value);
+            d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+            std::vector<DWORD> defaults;
+            for (auto [state, value] : s.states) {
+                d->GetRenderState(state, &defaults.emplace_back());
+                d->SetRenderState(state, value);
+            }
+            d->SetVertexShader(kQuadFvf);
+            d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 30, v.data(), sizeof(QuadVertex));
+            d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, kSmall, small.data(), sizeof(QuadVertex));
+            d->EndScene();
+            for (std::size_t k = 0; k < s.states.size(); ++k) d->SetRenderState(s.states[k].first, defaults[k]);
+            for (int y = 0; y < kSide; ++y)
+                for (int x = 0; x < kSide; ++x) {
+                    pictures[i].push_back(d->Pixel(x, y));
+                    pictures[i].push_back(d->DepthStencil(x, y));
                 }
         }
-        EXPECT_EQ(pictures[0], pictures[1]) << s.colorOp << " " << s.texture;
-        EXPECT_GT(CountPixels(), 100);
+        SCOPED_TRACE(format == D3DFMT_A8R8G8B8 ? "A8R8G8B8" : "X8R8G8B8");
+        EXPECT_EQ(pictures[0], pictures[1]) << "4 lanes, colour op " << s.colorOp << ", texture " << s.texture;
+        EXPECT_EQ(pictures[0], pictures[2]) << "widest, colour op " << s.colorOp << ", texture " << s.texture;
+        int drawn = 0;
+        for (std::size_t k = 0; k < pictures[0].size(); k += 2) drawn += (pictures[0][k] & 0xFFFFFF) != 0x406080u;
+        EXPECT_GT(drawn, 300) << "colour op " << s.colorOp;
     }
+    for (SoftwareDevice* d : devices) d->Release();
+}
+
+TEST(FastShading, FastAndGeneralLoopsAgree) {
+    for (D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8}) ExpectFastAndGeneralLoopsAgree(format);
 }
 
 // The stencil shadow-volume technique of the scene drawing: volume faces counted with

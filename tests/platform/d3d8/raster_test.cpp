@@ -208,6 +208,47 @@ TEST_F(Unlit, VerticesBehindTheEyeAreClippedAway) {
         for (int x = 0; x < 16; ++x) EXPECT_NE(device_->Pixel(x, y), 0u) << x << "," << y;
 }
 
+// Numbers from files may be anything: a matrix element near -FLT_MAX overflows the transform or
+// the clipper. Each such primitive draws something or nothing (never undefined behaviour, which
+// the sanitizer builds catch), and the good primitive of the same draw is still drawn.
+TEST_F(Unlit, HugeAndNonFiniteNumbersDrawSomethingOrNothing) {
+    const float kValues[] = {-1.7e38f, 3.4e38f, 1e30f, -1e-30f, INFINITY, NAN};
+    const std::vector<Position> mesh = {{-0.5f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5f},  {-0.5f, -0.5f, 0.5f},
+                                        {2.0f, 3.0f, 0.2f},  {-1.0f, 0.0f, 0.9f}, {0.0f, -2.0f, 0.5f}};
+    for (float value : kValues) {
+        for (int element = 0; element < 16; ++element) {
+            D3DMATRIX world{};
+            world._11 = world._22 = world._33 = world._44 = 1.0f;
+            world.m[element / 4][element % 4] = value;
+            device_->SetTransform(D3DTS_WORLD, &world);
+            for (DWORD fill : {D3DFILL_SOLID, D3DFILL_WIREFRAME, D3DFILL_POINT}) {
+                Begin();
+                device_->SetRenderState(D3DRS_FILLMODE, fill);
+                EXPECT_EQ(DrawPositions(device_, D3DPT_TRIANGLELIST, 2, mesh), D3D_OK);
+                EXPECT_EQ(DrawPositions(device_, D3DPT_LINESTRIP, 5, mesh), D3D_OK);
+                device_->EndScene();
+            }
+        }
+    }
+    const D3DMATRIX identity{{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
+    device_->SetTransform(D3DTS_WORLD, &identity);
+    device_->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    // Screen-space vertices: a bad triangle first, then a good one in the same draw.
+    for (float value : kValues) {
+        for (int coordinate = 0; coordinate < 4; ++coordinate) {
+            std::vector<RhwVertex> v = {{2, 2, 0.5f, 1, 0xFFFFFFFF}, {12, 2, 0.5f, 1, 0xFFFFFFFF},
+                                        {2, 12, 0.5f, 1, 0xFFFFFFFF}, {2, 2, 0.5f, 1, 0xFFFFFFFF},
+                                        {12, 2, 0.5f, 1, 0xFFFFFFFF}, {2, 12, 0.5f, 1, 0xFFFFFFFF}};
+            (&v[1].x)[coordinate] = value;
+            Begin();
+            EXPECT_EQ(DrawRhw(D3DPT_TRIANGLELIST, 2, v), D3D_OK);
+            EXPECT_EQ(DrawRhw(D3DPT_POINTLIST, 3, v), D3D_OK);
+            EXPECT_NE(device_->Pixel(3, 3), 0u) << value << " at " << coordinate;
+            device_->EndScene();
+        }
+    }
+}
+
 TEST_F(Raster, FillModesDrawTheTriangleTheEdgesOrTheVertices) {
     const std::vector<RhwVertex> tri = {{2, 2, 0, 1, 0xFFFFFFFF}, {12, 2, 0, 1, 0xFFFFFFFF}, {2, 12, 0, 1, 0xFFFFFFFF}};
     struct Case {
