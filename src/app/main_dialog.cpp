@@ -156,6 +156,10 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
     menu.addSeparator();
     menu.addAction(QStringLiteral("&About Modelsmith..."), this, &MainDialog::ShowAbout);
     menu.exec(event->globalPos());
+    // The menu took the right button's release: without it the button would count as held, and
+    // every later mouse move would orbit the camera.
+    if (mouse_ && event->reason() == QContextMenuEvent::Mouse)
+        mouse_->OnRightButtonUp(event->pos().x(), event->pos().y());
 }
 
 void MainDialog::mousePressEvent(QMouseEvent* event) {

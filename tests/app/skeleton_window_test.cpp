@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTest>
 #include <QWheelEvent>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "app/main_dialog.h"
@@ -131,6 +132,31 @@ TEST_F(SkeletonWindow, PresetsSetAndTheWheelWriteTheCameraEdits) {
     EXPECT_NE(prompts.messages[0].find("previous projection is kept"), std::string::npos);
     EXPECT_EQ(std::memcmp(&scene.projection, &projection, sizeof projection), 0);
     EXPECT_TRUE(state.editor.commandNames().empty());  // the camera is view state
+}
+
+
+TEST_F(SkeletonWindow, AMouseMoveAfterTheWindowMenuDoesNotOrbit) {
+    // A right click outside the viewport opens the window's menu, which takes the button's release.
+    QPoint free(-1, -1);
+    const QRect viewport = dialog.Control(1178)->geometry();
+    for (int y = 5; y < dialog.height() && free.x() < 0; y += 3)
+        for (int x = 5; x < dialog.width() && free.x() < 0; x += 3)
+            if (!dialog.childAt(QPoint(x, y)) && !viewport.contains(QPoint(x, y))) free = QPoint(x, y);
+    ASSERT_GE(free.x(), 0);
+    bool menuShown = false;
+    QTimer::singleShot(100, [&menuShown] {
+        if (QWidget* menu = QApplication::activePopupWidget()) {
+            menuShown = true;
+            menu->close();
+        }
+    });
+    QTest::mousePress(dialog.windowHandle(), Qt::RightButton, {}, free);
+    ASSERT_TRUE(menuShown);
+    const CameraValues camera = scene.camera;
+    QTest::mouseMove(dialog.windowHandle(), free + QPoint(40, 0));
+    QTest::mouseMove(dialog.windowHandle(), free + QPoint(80, 20));
+    EXPECT_EQ(scene.camera.angleY, camera.angleY);
+    EXPECT_EQ(scene.camera.angleXZ, camera.angleXZ);
 }
 
 }  // namespace
