@@ -234,7 +234,7 @@ void AppendPaletteWords(const Palette& palette, const std::vector<std::int32_t>&
     }
 }
 
-std::int32_t AddTextureByName(const Scene& scene, Addition& addition, const char* name) {
+std::int32_t AddTextureByName(const Scene& scene, Addition& addition, const char* name, IDirect3DTexture8* loaded) {
     const std::string text(name, strnlen(name, kTextureNameSize));
     for (std::size_t t = 0; t < scene.textureNames.size(); ++t)
         if (scene.textureNames[t] == text) return static_cast<std::int32_t>(t);
@@ -242,6 +242,12 @@ std::int32_t AddTextureByName(const Scene& scene, Addition& addition, const char
         if (addition.textureNames[t] == text) return static_cast<std::int32_t>(scene.textureNames.size() + t);
     IDirect3DTexture8* texture = nullptr;
     if (FAILED(D3DXCreateTextureFromFileA(scene.device, text.c_str(), &texture))) texture = nullptr;
+    // A relative name is found from the working folder, the Model's textures next to their model
+    // file: when the name does not load from here, the Model's object of it is shared.
+    if (!texture && loaded) {
+        loaded->AddRef();
+        texture = loaded;
+    }
     addition.textures.emplace_back(texture);
     addition.textureNames.push_back(text);
     return static_cast<std::int32_t>(scene.textureNames.size() + addition.textureNames.size() - 1);
@@ -256,7 +262,9 @@ void AddMaterial(const Model& model, const Scene& scene, std::int32_t node, Addi
     m.stageCount = std::clamp<std::int32_t>(record.stageCount, 0, kMaxTextureStages);
     for (std::int32_t s = 0; s < kMaxTextureStages; ++s) {
         const std::int32_t t = s < m.stageCount ? record.texture[s] : -1;
-        m.texture[s] = t >= 0 && t < model.TextureCount() ? AddTextureByName(scene, addition, model.TextureName(t)) : -1;
+        const bool valid = t >= 0 && t < model.TextureCount();
+        IDirect3DTexture8* loaded = valid && model.device() == scene.device ? model.Texture(t) : nullptr;
+        m.texture[s] = valid ? AddTextureByName(scene, addition, model.TextureName(t), loaded) : -1;
     }
     for (std::size_t i = 0; i < scene.materials.size(); ++i) {
         if (SameMaterial(scene.materials[i], m)) {

@@ -172,9 +172,11 @@ struct Addition {
 };
 
 // The Scene texture index for a Model texture name: an equal name already in the Scene or the
-// addition, else a new name whose texture object is loaded on the Scene's device (kept empty when
-// the file does not load).
-std::int32_t AddTextureByName(const Scene& scene, Addition& addition, const char* name);
+// addition, else a new name whose texture object is loaded on the Scene's device; when the file
+// does not load, `loaded` (the Model's object of that texture, may be null) is shared, else the
+// object is kept empty.
+std::int32_t AddTextureByName(const Scene& scene, Addition& addition, const char* name,
+                              IDirect3DTexture8* loaded = nullptr);
 // The SceneMaterial of mesh node `node`'s material (material 0 when its index is outside): an
 // equal one of the Scene is shared, else a new one is added.
 void AddMaterial(const Model& model, const Scene& scene, std::int32_t node, Addition& addition);

@@ -1,4 +1,6 @@
 // The batch actions of the merge tools, end to end through RunBatch.
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -85,6 +87,18 @@ TEST_F(ConnectActions, RefusedActionsFailWithTheirReason) {
     Outcome r = Batch(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Json::parse(r.out)["drawNodes"].empty());
+}
+
+TEST_F(ConnectActions, AConnectedMeshKeepsTheTextureFoundBesideItsModel) {
+    // The tool runs in the build folder; the model and its texture lie elsewhere.
+    std::filesystem::copy_file(std::string(std::getenv("MS_TEST_DATA")) + "/../../samples/cloth.bmp",
+                               dir.Path("skin.bmp"));
+    Outcome r = Batch(Start({"select-mesh", "Body", "connect", "dump-scene"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Json scene = Json::parse(r.out);
+    ASSERT_EQ(scene["textures"].size(), 1u);
+    EXPECT_EQ(scene["textures"][0]["name"], "skin.bmp");
+    EXPECT_EQ(scene["textures"][0]["loaded"], true);
 }
 
 }  // namespace
