@@ -6,8 +6,6 @@
 namespace ms {
 namespace {
 
-// Notifications, with the window's (Win32) values.
-
 // The controls of the group.
 constexpr int kMaterialDown = 1039;
 constexpr int kMaterialUp = 1040;
