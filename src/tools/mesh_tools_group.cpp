@@ -150,8 +150,7 @@ void MeshToolsHandlers::UpdateFvf() {
     choice.rhw = controls_.IsChecked(kRhw);
     choice.blendIndexed = controls_.IsChecked(kBlendIndexed);
     Tell(properties_.UpdateFvf(state_.editor, choice), "Update FVF");
-    RefreshFvf();
-    DrawFrame(state_, controls_);
+    RefreshFvf();  // the viewport shows the new layout at the next frame another command draws
 }
 
 void MeshToolsHandlers::SetMaterial() {

@@ -392,9 +392,27 @@ TEST_F(ModelAndToolsWindow, ReplaceShowsMaterialZeroTheTreeShowsTheMeshAndClearS
     EXPECT_EQ(dialog.Text(1148), "X");
     EXPECT_EQ(dialog.Text(1017), "1");
 
+    // Set and Update FVF change the mesh without drawing a frame.
+    const int presents = dialog.Viewport(1178)->presentCount();
+    dialog.SetText(1032, "2.5");
+    Click(1036);
+    Click(1013);  // Normal off
+    Click(1014);  // no texture set
+    Click(1016);
+    EXPECT_EQ(model.Geometry(0)->fvf, 0x002u);
+    EXPECT_EQ(dialog.Text(1143), "0");
+    EXPECT_EQ(dialog.Viewport(1178)->presentCount(), presents);
+
     tree->setCurrentItem(hips);
     EXPECT_TRUE(Disabled(1013, 1038));
     tree->setCurrentItem(hips->child(0));
+    // A new model leaves no mesh node selected: the mesh tools wait for the tree.
+    prompts.AnswerFile(dir.Path("small.gmf"));
+    Click(1003);
+    EXPECT_TRUE(Disabled(1013, 1038));
+    tree = dialog.Tree(1002);
+    tree->setCurrentItem(tree->topLevelItem(0)->child(0)->child(0));
+    EXPECT_TRUE(dialog.IsEnabled(1036));
     Click(1005);  // Clear
     EXPECT_TRUE(Disabled(1013, 1056));
     EXPECT_TRUE(dialog.IsEnabled(1057));
