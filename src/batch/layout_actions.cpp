@@ -1,5 +1,6 @@
 // The batch actions of vertex layouts, the property editor and the material tools.
 #include <charconv>
+#include <cmath>
 #include <ostream>
 
 #include "base/json.h"
@@ -27,9 +28,10 @@ bool ParseI32(const std::string& text, std::int32_t& value) {
     return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+// A finite decimal number: "inf" and "nan", which no edit field lets in, are refused too.
 bool ParseFloat(const std::string& text, float& value) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && !text.empty();
+    return error == std::errc() && end == text.data() + text.size() && !text.empty() && std::isfinite(value);
 }
 
 Status NotA(const char* what, const std::string& text) {

@@ -120,6 +120,9 @@ void ModelFileHandlers::Replace() {
         modelDialogPath_ = *path;
         if (LoadModel(true, *path)) {
             if (!IsXExtension(*path)) modelPath_ = *path;
+            // The mesh tools still hold a geometry of the model that is gone; no mesh node is
+            // selected until the tree chooses one of the new model.
+            EnableMeshControls(controls_, false);
             ShowLoadedModel();
         }
     }

@@ -212,7 +212,9 @@ void RemoveUnusedPrograms(Scene& scene) {
     if (std::find(removed.begin(), removed.end(), 1) == removed.end()) return;
 
     // Removing entry p cuts its words from its first word up to the next higher first word of
-    // any entry left (or the end of the words); the entries are removed in index order.
+    // any entry left (or the end of the words); the entries are removed in index order. Words
+    // that another entry left still starts at are that entry's program too: they go with the last
+    // entry that starts there, so a named program never loses its words to an unnamed alias.
     const std::uint64_t words = scene.programWords.size();
     std::multiset<std::uint64_t> starts;
     for (const EntryPoint& e : scene.entryPoints) starts.insert(e.start);
@@ -221,6 +223,7 @@ void RemoveUnusedPrograms(Scene& scene) {
         if (!removed[p]) continue;
         const std::uint64_t start = scene.entryPoints[p].start;
         starts.erase(starts.find(start));
+        if (starts.count(start) > 0) continue;
         const std::uint64_t from = cut.NextUncut(start);
         if (from >= words) continue;
         auto next = starts.upper_bound(from);

@@ -6,8 +6,6 @@
 namespace ms {
 namespace {
 
-// Notifications, with the window's (Win32) values.
-
 // The controls of the group.
 constexpr int kMaterialDown = 1039;
 constexpr int kMaterialUp = 1040;
@@ -66,7 +64,7 @@ void MaterialToolsHandlers::OnCommand(int id, int notification) {
         case kStageUp:
             tools_.StepStage(id == kStageUp ? 1 : -1);
             controls_.SetText(kStageCounter,
-                              tools_.View(state_.model, state_.currentMaterial, CheckedColour()).stageText);
+                              tools_.View(state_.model, state_.currentMaterial, ShownColour()).stageText);
             controls_.SetText(kTextureName, tools_.TextureNameText(state_.model));
             break;
         case kTextureDown:
@@ -94,34 +92,37 @@ void MaterialToolsHandlers::OnCommand(int id, int notification) {
     }
 }
 
-MaterialColour MaterialToolsHandlers::CheckedColour() const {
+std::optional<MaterialColour> MaterialToolsHandlers::CheckedColour() const {
     if (controls_.IsChecked(kDiffuse)) return MaterialColour::kDiffuse;
     if (controls_.IsChecked(kSpecular)) return MaterialColour::kSpecular;
     if (controls_.IsChecked(kEmissive)) return MaterialColour::kEmissive;
     if (controls_.IsChecked(kAmbient)) return MaterialColour::kAmbient;
-    return MaterialColour::kDiffuse;
+    return std::nullopt;
 }
 
 void MaterialToolsHandlers::ShowMaterial() {
-    const MaterialView view = tools_.Show(state_.model, state_.currentMaterial, CheckedColour());
+    const MaterialView view = tools_.Show(state_.model, state_.currentMaterial, ShownColour());
     controls_.SetText(kMaterialCounter, view.counterText);
     controls_.SetText(kTextureName, view.textureName);
     ShowView(view);
 }
 
 void MaterialToolsHandlers::ShowColours() {
-    ShowView(tools_.View(state_.model, state_.currentMaterial, CheckedColour()));
+    ShowView(tools_.View(state_.model, state_.currentMaterial, ShownColour()));
 }
 
+// With no colour radio checked the colour fields show and edit no colour; Power still goes.
 void MaterialToolsHandlers::ShowView(const MaterialView& view) {
-    for (int i = 0; i < 4; ++i) controls_.SetText(kColourFields[i], view.colour[i]);
+    if (CheckedColour())
+        for (int i = 0; i < 4; ++i) controls_.SetText(kColourFields[i], view.colour[i]);
     controls_.SetText(kPower, view.power);
 }
 
 void MaterialToolsHandlers::ReadFields() {
-    std::array<std::string, 4> colour;
-    for (int i = 0; i < 4; ++i) colour[i] = controls_.Text(kColourFields[i]);
-    tools_.ReadFields(colour, controls_.Text(kPower), CheckedColour());
+    std::array<std::string, 4> colour;  // empty: a component keeps its value
+    if (CheckedColour())
+        for (int i = 0; i < 4; ++i) colour[i] = controls_.Text(kColourFields[i]);
+    tools_.ReadFields(colour, controls_.Text(kPower), ShownColour());
 }
 
 void MaterialToolsHandlers::AddTexture() {

@@ -1,6 +1,8 @@
 #pragma once
 // The handlers of the group "Material Tools" (the working copy of the current material, its
 // texture stages, Add T, Set To All) and of the material colour tolerance "Set".
+#include <optional>
+
 #include "edit/editor_state.h"
 #include "tools/material_tools.h"
 
@@ -17,7 +19,9 @@ public:
     const MaterialToolsState& tools() const { return tools_; }
 
 private:
-    MaterialColour CheckedColour() const;
+    // The colour of the first checked radio button; nothing when all four are clear.
+    std::optional<MaterialColour> CheckedColour() const;
+    MaterialColour ShownColour() const { return CheckedColour().value_or(MaterialColour::kDiffuse); }
     void ShowView(const MaterialView& view);
     void ShowColours();
     void ReadFields();

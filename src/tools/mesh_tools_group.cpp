@@ -1,13 +1,12 @@
 #include "tools/mesh_tools_group.h"
 
+#include "edit/control_enabling.h"
 #include "edit/control_ids.h"
 #include "model/model.h"
 #include "tools/vertex_layout.h"
 
 namespace ms {
 namespace {
-
-// Notifications, with the window's (Win32) values.
 
 // The controls of the group.
 constexpr int kNormal = 1013;
@@ -42,13 +41,6 @@ constexpr int kDotText = 1146;
 constexpr int kPropertyText = 1148;
 
 }  // namespace
-
-void EnableMeshToolControls(ui::Controls& controls, bool enabled) {
-    for (int id = id::kMeshInfoFirst; id <= id::kMeshInfoLast; ++id) controls.Enable(id, enabled);
-    const bool blend = enabled && controls.IsChecked(kBlendIndexed);
-    controls.Enable(kBlendDown, blend);
-    controls.Enable(kBlendUp, blend);
-}
 
 MeshToolsHandlers::MeshToolsHandlers(EditorState& state, ui::Controls& controls) : state_(state), controls_(controls) {
     state_.showMeshNodeInfo = [this] { RefreshFvf(); };
@@ -105,7 +97,7 @@ bool MeshToolsHandlers::MeshNodeSelected() const {
 
 void MeshToolsHandlers::RefreshFvf() {
     if (!MeshNodeSelected()) {
-        EnableMeshToolControls(controls_, false);
+        EnableMeshControls(controls_, false);
         return;
     }
     const MeshInfo info = properties_.Refresh(state_.model, state_.selection.index);
@@ -118,7 +110,7 @@ void MeshToolsHandlers::RefreshFvf() {
     controls_.SetCheck(kPointSize, info.checks.pointSize);
     controls_.SetCheck(kRhw, info.checks.rhw);
     controls_.SetCheck(kBlendIndexed, info.checks.blendIndexed);
-    EnableMeshToolControls(controls_, true);
+    EnableMeshControls(controls_, true);
     controls_.SetText(kTextureCount, std::to_string(info.textureCount));
     controls_.SetText(kBlendCount, std::to_string(info.blendCount));
 }
@@ -158,8 +150,7 @@ void MeshToolsHandlers::UpdateFvf() {
     choice.rhw = controls_.IsChecked(kRhw);
     choice.blendIndexed = controls_.IsChecked(kBlendIndexed);
     Tell(properties_.UpdateFvf(state_.editor, choice), "Update FVF");
-    RefreshFvf();
-    DrawFrame(state_, controls_);
+    RefreshFvf();  // the viewport shows the new layout at the next frame another command draws
 }
 
 void MeshToolsHandlers::SetMaterial() {

@@ -35,8 +35,4 @@ private:
     PropertyEditorState properties_;
 };
 
-// Enables the group's buttons, check boxes, radios and edit fields (the counters' texts stay);
-// "Blend" "<" and ">" only while "Blend Indexed" is checked.
-void EnableMeshToolControls(ui::Controls& controls, bool enabled);
-
 }  // namespace ms

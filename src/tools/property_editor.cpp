@@ -162,9 +162,10 @@ MeshInfo PropertyEditorState::Refresh(const Model& model, std::int32_t node) {
     layouts.SetFvf(LayoutSlot::kCurrent, g ? g->fvf : kKindXyz);
     const VertexLayout& l = layouts.current();
     info.checks = {l.normal, l.pointSize, l.diffuse, l.specular, l.rhw(), l.lastBetaIndices};
-    // The counters hold what their buttons can reach.
+    // The blend counter shows the layout's weights, four with XYZB4 (its buttons reach 0..3); the
+    // texture counter stays within 0..8 also for a layout whose high bits are not supported.
     pendingTextureCount = std::clamp(l.textureCount, 0, kMaxTextureSets);
-    pendingBlendCount = std::clamp(l.BlendCount(), 0, 3);
+    pendingBlendCount = l.BlendCount();
     info.textureCount = pendingTextureCount;
     info.blendCount = pendingBlendCount;
     return info;

@@ -70,7 +70,7 @@ public:
     int property = 0;  // PropertyId
     int radix = 10;    // 2, 10 or 16
     int pendingTextureCount = 0;  // 0..8
-    int pendingBlendCount = 0;    // 0..3
+    int pendingBlendCount = 0;    // the buttons keep it within 0..3; Refresh sets the layout's count
     LayoutConverter layouts;
 
     // Refresh FVF for mesh node `node`: dot and Property back to 0, the current geometry and the

@@ -342,5 +342,81 @@ TEST_F(ModelFilesWindow, AChainOfFiftyThousandFramesFillsAndEmptiesTheTree) {
     Click(1003, dir.Path("deep.gmf"));  // and the window closes with it
 }
 
+// The tree and file commands with the mesh and material groups they drive, all as the window
+// routes them.
+class ModelAndToolsWindow : public test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        if (HasFatalFailure()) return;
+        test::WriteFileBytes(dir.Path("small.gmf"), test::SmallModel().Bytes());
+    }
+    void Click(int id) { QTest::mouseClick(dialog.Control(id), Qt::LeftButton); }
+    bool Enabled(std::initializer_list<int> ids) {
+        for (int id : ids)
+            if (!dialog.IsEnabled(id)) return false;
+        return true;
+    }
+    bool Disabled(int first, int last) {
+        for (int i = first; i <= last; ++i)
+            if (dialog.IsEnabled(i)) return false;
+        return true;
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(ModelAndToolsWindow, ReplaceShowsMaterialZeroTheTreeShowsTheMeshAndClearSwitchesEverythingOff) {
+    prompts.AnswerFile(dir.Path("small.gmf"));
+    Click(1003);
+    ASSERT_EQ(model.MaterialCount(), 1);
+    EXPECT_TRUE(Enabled({1039, 1045, 1047, 1048, 1052, 1055, 1056}));
+    EXPECT_EQ(dialog.Text(1154), "1/1");
+    EXPECT_EQ(dialog.Text(1153), "skin.bmp");
+    EXPECT_EQ(dialog.Text(1048), "0.50000");
+    EXPECT_EQ(dialog.Text(1049), "0.25000");
+    EXPECT_EQ(dialog.Text(1056), "8.00000");
+    EXPECT_TRUE(Disabled(1013, 1038));
+
+    QTreeWidget* tree = dialog.Tree(1002);
+    QTreeWidgetItem* hips = tree->topLevelItem(0)->child(0);
+    ASSERT_EQ(hips->child(0)->text(0), "M : Body");
+    tree->setCurrentItem(hips->child(0));
+    EXPECT_TRUE(Enabled({1013, 1014, 1015, 1016, 1017, 1018, 1022, 1023, 1024, 1027, 1032, 1033, 1036, 1037, 1038}));
+    EXPECT_FALSE(dialog.IsEnabled(1025) || dialog.IsEnabled(1026));  // Blend Indexed is clear
+    EXPECT_TRUE(dialog.IsChecked(1013));                              // the FVF 0x112 has normals
+    EXPECT_FALSE(dialog.IsChecked(1020));
+    EXPECT_EQ(dialog.Text(1143), "1");
+    EXPECT_EQ(dialog.Text(1142), "0");
+    EXPECT_EQ(dialog.Text(1146), "1/3");
+    EXPECT_EQ(dialog.Text(1148), "X");
+    EXPECT_EQ(dialog.Text(1017), "1");
+
+    // Set and Update FVF change the mesh without drawing a frame.
+    const int presents = dialog.Viewport(1178)->presentCount();
+    dialog.SetText(1032, "2.5");
+    Click(1036);
+    Click(1013);  // Normal off
+    Click(1014);  // no texture set
+    Click(1016);
+    EXPECT_EQ(model.Geometry(0)->fvf, 0x002u);
+    EXPECT_EQ(dialog.Text(1143), "0");
+    EXPECT_EQ(dialog.Viewport(1178)->presentCount(), presents);
+
+    tree->setCurrentItem(hips);
+    EXPECT_TRUE(Disabled(1013, 1038));
+    tree->setCurrentItem(hips->child(0));
+    // A new model leaves no mesh node selected: the mesh tools wait for the tree.
+    prompts.AnswerFile(dir.Path("small.gmf"));
+    Click(1003);
+    EXPECT_TRUE(Disabled(1013, 1038));
+    tree = dialog.Tree(1002);
+    tree->setCurrentItem(tree->topLevelItem(0)->child(0)->child(0));
+    EXPECT_TRUE(dialog.IsEnabled(1036));
+    Click(1005);  // Clear
+    EXPECT_TRUE(Disabled(1013, 1056));
+    EXPECT_TRUE(dialog.IsEnabled(1057));
+}
+
 }  // namespace
 }  // namespace ms::app

@@ -142,8 +142,8 @@ TEST(ClearBoneMeshes, ProgramsNamedEitherWayStayAndTheOthersLoseTheirWords) {
     ASSERT_EQ(s.entryPoints.size(), 2u);
     EXPECT_EQ(s.entryPoints[0].name, "a");
     EXPECT_EQ(s.entryPoints[1].name, "c");
-    // "b" took words 2-4; "d" then took from its start (now 2) up to the end, "c"'s words with it.
-    EXPECT_EQ(s.programWords, (std::vector<std::uint32_t>{0, 1}));
+    // "b" took words 2-4; "d" shared its start (now 2) with "c", which keeps the words.
+    EXPECT_EQ(s.programWords, (std::vector<std::uint32_t>{0, 1, 5, 6, 7}));
     EXPECT_EQ(s.entryPoints[1].start, 2u);
     EXPECT_EQ(s.drawNodes[3].program, 0);
     EXPECT_EQ(s.drawNodes[4].program, -3 - 1);
@@ -225,8 +225,10 @@ private:
             }
             const std::uint32_t start = s.entryPoints[p].start;
             std::uint32_t end = static_cast<std::uint32_t>(s.programWords.size());
-            for (const EntryPoint& e : s.entryPoints)
-                if (e.start > start) end = std::min(end, e.start);
+            for (std::size_t e = 0; e < s.entryPoints.size(); ++e) {
+                if (s.entryPoints[e].start > start) end = std::min(end, s.entryPoints[e].start);
+                if (s.entryPoints[e].start == start && e != static_cast<std::size_t>(p)) end = start;  // shared
+            }
             if (start < end) {
                 s.programWords.erase(s.programWords.begin() + start, s.programWords.begin() + end);
                 for (EntryPoint& e : s.entryPoints)

@@ -90,7 +90,8 @@ TEST_F(LayoutActions, BadArgumentsAreRefusedAndChangeNothing) {
         {"material-colour", "0", "red", "1", "1", "1", "1"}, {"material-power", "0", "x"},
         {"material-texture", "0", "8", "0"},    {"material-texture", "0", "0", "2"},
         {"power-to-all", ""},                   {"add-texture", std::string(100, 'a')},
-        {"tolerance", "five"},
+        {"tolerance", "five"},                  {"tolerance", "nan"},
+        {"material-power", "0", "inf"},         {"set-vertex", "Body", "0", "X", "-inf"},
     };
     const std::string before = Run({}).out;
     for (const auto& args : cases) {

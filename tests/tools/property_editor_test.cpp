@@ -128,7 +128,7 @@ TEST_F(PropertyEditor, SetWritesOneDotOrAll) {
 
 TEST_F(PropertyEditor, AnUnsupportedLayoutIsShownButNeverReadOrWritten) {
     const MeshInfo info = s.Refresh(model, 2);  // XYZB5
-    EXPECT_EQ(info.blendCount, 3);             // the counter stays within what its buttons reach
+    EXPECT_EQ(info.blendCount, 5);             // the five betas of the kind, shown though not supported
     EXPECT_EQ(s.layouts.current().fvf, 0x00Eu);
     EXPECT_EQ(s.ShowDot(model).valueText, "NOT SUPPORTED");
     EXPECT_FALSE(s.StepProperty(+1, model));
@@ -196,6 +196,17 @@ TEST_F(PropertyEditor, CountersStayWithinTheirRanges) {
     EXPECT_EQ(s.pendingBlendCount, 3);
     s.StepBlendCount(-1);
     EXPECT_EQ(s.pendingBlendCount, 2);
+}
+
+TEST_F(PropertyEditor, RefreshShowsTheBlendWeightsOfTheLayout) {
+    const std::pair<std::uint32_t, int> cases[] = {{0x006, 1}, {0x00C, 4}, {0x100C, 3}, {0x1006, 0}, {0x004, 0}};
+    for (const auto& [fvf, weights] : cases) {
+        LayoutConverter layouts;
+        layouts.SetFvf(LayoutSlot::kTarget, fvf);
+        ASSERT_TRUE(layouts.ConvertGeometry(*model.Geometry(0)));
+        EXPECT_EQ(s.Refresh(model, 0).blendCount, weights) << std::hex << fvf;
+        EXPECT_EQ(s.pendingBlendCount, weights) << std::hex << fvf;
+    }
 }
 
 TEST(MaterialRule, CountsFromOneAndWraps) {

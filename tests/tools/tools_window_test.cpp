@@ -155,6 +155,25 @@ TEST_F(ToolsWindow, MaterialWorkingCopyIsEditedAndUpdated) {
     EXPECT_EQ(dialog.Text(1153), "NONE");
 }
 
+TEST_F(ToolsWindow, WithEveryColourRadioClearTheColourFieldsShowAndEditNoColour) {
+    state.showMaterial();
+    dialog.SetCheck(1052, false);  // Diffuse off: no colour radio is checked
+    dialog.SetText(1048, "kept");
+    Click(1040);
+    EXPECT_EQ(dialog.Text(1154), "2/5");
+    EXPECT_EQ(dialog.Text(1048), "kept");
+    EXPECT_EQ(dialog.Text(1056), "8.00000");
+    Type(1048, "0.125");
+    Type(1056, "2");  // the focus leaves "Red :"
+    Click(1047);      // Update
+    const MaterialRecord m = model.GetMaterial(1);
+    EXPECT_FLOAT_EQ(m.material.Diffuse.r, 0.5f);
+    EXPECT_FLOAT_EQ(m.material.Ambient.r, 0.0f);
+    EXPECT_FLOAT_EQ(m.material.Specular.r, 0.0f);
+    EXPECT_FLOAT_EQ(m.material.Emissive.r, 0.0f);
+    EXPECT_FLOAT_EQ(m.material.Power, 2.0f);
+}
+
 TEST_F(ToolsWindow, AddTextureAsksForAnImageFile) {
     state.showMaterial();
     prompts.AnswerFile(std::string("/textures/new.tga"));
