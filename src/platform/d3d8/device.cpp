@@ -73,6 +73,18 @@ void IndexRange(const std::uint8_t* bytes, UINT count, UINT* lowest, UINT* highe
     *highest = hi;
 }
 
+// The end of the positions in the vertex sequence that primitives 0 .. k - 1 of `type` use.
+UINT IndexPosition(D3DPRIMITIVETYPE type, UINT k) {
+    switch (type) {
+        case D3DPT_LINELIST: return 2 * k;
+        case D3DPT_TRIANGLELIST: return 3 * k;
+        case D3DPT_LINESTRIP: return k + 1;
+        case D3DPT_TRIANGLESTRIP:
+        case D3DPT_TRIANGLEFAN: return k + 2;
+        default: return k;
+    }
+}
+
 // A stage argument with the selectors Direct3D 8 does not have read as CURRENT.
 DWORD StageArgument(DWORD arg) {
     return (arg & D3DTA_SELECTMASK) > D3DTA_TEMP ? (arg & ~D3DTA_SELECTMASK) | D3DTA_CURRENT : arg;
@@ -733,12 +745,28 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    Process(d, static_cast<const std::uint8_t*>(vertexData), stride, lowest, span, vertices_.data());
-    Rasterize(d, WorthSharing(d.primitive.raster, primitiveCount, vertices_.data(), span),
-              [&](const PrimitiveSetup& setup) {
-        DrawPrimitives(setup, type, 0, primitiveCount, vertices_.data(),
-                       [&indexAt, lowest](UINT i) { return indexAt(i) - lowest; });
-    });
+    // In chunks of primitives, each processing the vertices up to the highest it uses that are
+    // not done yet: the vertices are drawn while they are still in the cache. (Every vertex
+    // below the frontier is done, so any index order works; a mesh whose indices grow along it
+    // processes each vertex once, just before its first triangle.)
+    const auto* data = static_cast<const std::uint8_t*>(vertexData);
+    UINT frontier = lowest;  // vertices lowest .. frontier - 1 are processed
+    for (UINT begin = 0; begin < primitiveCount; begin += kChunkPrimitives) {
+        const UINT end = std::min(primitiveCount, begin + kChunkPrimitives);
+        // The positions before this chunk's were looked at by the chunks before.
+        UINT top = 0;
+        for (UINT i = begin == 0 ? 0 : IndexPosition(type, begin), last = IndexPosition(type, end); i < last; ++i)
+            top = std::max(top, indexAt(i));
+        if (top >= frontier) {
+            Process(d, data, stride, frontier, top + 1 - frontier, vertices_.data() + (frontier - lowest));
+            frontier = top + 1;
+        }
+        Rasterize(d, WorthSharing(d.primitive.raster, primitiveCount, vertices_.data(), frontier - lowest),
+                  [&](const PrimitiveSetup& setup) {
+            DrawPrimitives(setup, type, begin, end, vertices_.data(),
+                           [&indexAt, lowest](UINT i) { return indexAt(i) - lowest; });
+        });
+    }
     return D3D_OK;
 }
 
