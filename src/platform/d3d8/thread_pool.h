@@ -10,8 +10,8 @@
 
 namespace ms {
 
-// A barrier for the threads of one job, which wait at it for short moments only: it spins, and
-// yields the processor while it waits.
+// A barrier for the threads of one job, which mostly wait at it for short moments: it spins a
+// little, then sleeps until the last thread arrives.
 class SpinBarrier {
 public:
     explicit SpinBarrier(int threads) : threads_(threads) {}
@@ -20,9 +20,12 @@ public:
         if (arrived_.fetch_add(1, std::memory_order_acq_rel) + 1 == threads_) {
             arrived_.store(0, std::memory_order_relaxed);
             generation_.fetch_add(1, std::memory_order_acq_rel);
+            generation_.notify_all();
             return;
         }
-        while (generation_.load(std::memory_order_acquire) == generation) std::this_thread::yield();
+        for (int spin = 0; spin < 2000; ++spin)
+            if (generation_.load(std::memory_order_acquire) != generation) return;
+        while (generation_.load(std::memory_order_acquire) == generation) generation_.wait(generation);
     }
 
 private:
