@@ -472,6 +472,7 @@ void SoftwareDevice::PrepareVertexStage(DrawState* d) {
     VertexSetup& vs = d->vertex;
     const DWORD* rs = renderStates_;
     vs.layout = layout_;
+    vs.wideLanes = config_.wideLanes;
     vs.screen = d->screen;
     std::memcpy(vs.projection, projection_.m, sizeof vs.projection);
     palette_.Begin(world_, &view_);

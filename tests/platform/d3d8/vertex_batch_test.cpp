@@ -1,4 +1,4 @@
-// The vertex stage four vertices at a time gives the bits of the one-at-a-time stage.
+// The vertex stage 4 and 8 vertices at a time gives the bits of the one-at-a-time stage.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -53,6 +53,21 @@ struct Case {
 class VertexBatches : public ::testing::TestWithParam<Case> {};
 
 bool SameBits(const float* a, const float* b, int n) { return std::memcmp(a, b, 4 * static_cast<std::size_t>(n)) == 0; }
+
+void ExpectSame(const OutVertex& b, const OutVertex& o, int attrs, bool wide, UINT i) {
+    SCOPED_TRACE(::testing::Message() << "vertex " << i << (wide ? ", 8 lanes" : ", 4 lanes"));
+    EXPECT_TRUE(SameBits(&b.x, &o.x, 4));
+    EXPECT_EQ(b.clip, o.clip);
+    EXPECT_EQ(b.view, o.view);
+    if (o.clip == 0) {
+        EXPECT_TRUE(SameBits(&b.sx, &o.sx, 4));
+        EXPECT_EQ(b.offGrid, o.offGrid);
+        EXPECT_EQ(b.gridX, o.gridX);
+        EXPECT_EQ(b.gridY, o.gridY);
+    }
+    EXPECT_TRUE(SameBits(b.attr, o.attr, attrs));
+    EXPECT_TRUE(SameBits(&b.psize, &o.psize, 1));
+}
 
 TEST_P(VertexBatches, GiveTheBitsOfOneVertexAtATime) {
     const Case& c = GetParam();
@@ -112,23 +127,13 @@ TEST_P(VertexBatches, GiveTheBitsOfOneVertexAtATime) {
         if (s.layout.texCount > 0) std::memcpy(p + s.layout.texOffset[0], &in[i].u, 4 * s.layout.texSize[0]);
     }
     const auto count = static_cast<UINT>(in.size());
-    std::vector<OutVertex> batched(count), single(count);
-    ProcessVertices(s, data.data(), static_cast<UINT>(stride), 0, count, batched.data());
+    std::vector<OutVertex> single(count);
     for (UINT i = 0; i < count; ++i) ProcessVertices(s, data.data(), static_cast<UINT>(stride), i, 1, &single[i]);
-    for (UINT i = 0; i < count; ++i) {
-        const OutVertex &b = batched[i], &o = single[i];
-        SCOPED_TRACE(::testing::Message() << "vertex " << i);
-        EXPECT_TRUE(SameBits(&b.x, &o.x, 4));
-        EXPECT_EQ(b.clip, o.clip);
-        EXPECT_EQ(b.view, o.view);
-        if (o.clip == 0) {
-            EXPECT_TRUE(SameBits(&b.sx, &o.sx, 4));
-            EXPECT_EQ(b.offGrid, o.offGrid);
-            EXPECT_EQ(b.gridX, o.gridX);
-            EXPECT_EQ(b.gridY, o.gridY);
-        }
-        EXPECT_TRUE(SameBits(b.attr, o.attr, attr));
-        EXPECT_TRUE(SameBits(&b.psize, &o.psize, 1));
+    for (bool wide : {false, true}) {
+        s.wideLanes = wide;
+        std::vector<OutVertex> batched(count);
+        ProcessVertices(s, data.data(), static_cast<UINT>(stride), 0, count, batched.data());
+        for (UINT i = 0; i < count; ++i) ExpectSame(batched[i], single[i], attr, wide, i);
     }
 }
 
