@@ -20,6 +20,11 @@ constexpr float kGuardPixels = 16384.0f;
 // The vertex count a draw may process at once.
 constexpr UINT kChunkPrimitives = 4096;
 
+// Indexed triangle lists of this many triangles go to DrawBinned, which takes them in chunks of
+// kBinnedChunk.
+constexpr UINT kBinnedPrimitives = 256;
+constexpr UINT kBinnedChunk = 16384;
+
 // Vertices fewer than this are processed by one thread.
 constexpr UINT kParallelVertices = 512;
 
@@ -71,6 +76,18 @@ void IndexRange(const std::uint8_t* bytes, UINT count, UINT* lowest, UINT* highe
     }
     *lowest = lo;
     *highest = hi;
+}
+
+// The end of the positions in the vertex sequence that primitives 0 .. k - 1 of `type` use.
+UINT IndexPosition(D3DPRIMITIVETYPE type, UINT k) {
+    switch (type) {
+        case D3DPT_LINELIST: return 2 * k;
+        case D3DPT_TRIANGLELIST: return 3 * k;
+        case D3DPT_LINESTRIP: return k + 1;
+        case D3DPT_TRIANGLESTRIP:
+        case D3DPT_TRIANGLEFAN: return k + 2;
+        default: return k;
+    }
 }
 
 // A stage argument with the selectors Direct3D 8 does not have read as CURRENT.
@@ -455,6 +472,7 @@ void SoftwareDevice::PrepareVertexStage(DrawState* d) {
     VertexSetup& vs = d->vertex;
     const DWORD* rs = renderStates_;
     vs.layout = layout_;
+    vs.wideLanes = config_.wideLanes;
     vs.screen = d->screen;
     std::memcpy(vs.projection, projection_.m, sizeof vs.projection);
     palette_.Begin(world_, &view_);
@@ -654,6 +672,65 @@ void SoftwareDevice::Rasterize(const DrawState& d, bool share, Draw&& primitives
     pool_->Run([&](int t) { draw(t, pool_->size()); });
 }
 
+// Large indexed triangle lists on all threads at once, chunk by chunk: the threads share the
+// chunk's new vertices, then its triangles, each sorting its part out to the threads whose bands
+// they reach (culled and empty ones to none); then each draws, in order, the triangles of every
+// part that reach its bands. No thread walks the triangles of another.
+template <typename IndexAt>
+void SoftwareDevice::DrawBinned(const DrawState& d, UINT primitiveCount, const std::uint8_t* data, UINT stride,
+                                UINT lowest, const IndexAt& indexAt) {
+    const int threads = pool_->size();
+    const auto parts = static_cast<UINT>(threads);
+    SpinBarrier barrier(threads);
+    pool_->Run([&](int t) {
+        const auto part = static_cast<UINT>(t);
+        VertexSetup vs = d.vertex;
+        if (t > 0) {
+            vs.palette = palettes_[part - 1].get();
+            vs.palette->Begin(world_, &view_);
+        }
+        PrimitiveSetup setup = d.primitive;
+        SpanBatch batch(d.pixel);
+        setup.raster.batch = &batch;
+        setup.raster.band = t;
+        setup.raster.bandCount = threads;
+        OutVertex* v = vertices_.data();
+        UINT frontier = lowest;  // as in DrawIndexedPrimitiveUP; every thread keeps the same
+        for (UINT begin = 0; begin < primitiveCount; begin += kBinnedChunk) {
+            const UINT end = std::min(primitiveCount, begin + kBinnedChunk);
+            UINT top = 0;
+            for (UINT i = 3 * begin; i < 3 * end; ++i) top = std::max(top, indexAt(i));
+            if (top >= frontier) {
+                const UINT count = top + 1 - frontier, from = count / parts * part;
+                const UINT to = part + 1 == parts ? count : from + count / parts;
+                ProcessVertices(vs, data, stride, frontier + from, to - from, v + (frontier - lowest) + from);
+                frontier = top + 1;
+            }
+            barrier.Wait();
+            std::vector<std::uint32_t>& bin = bins_[part];
+            bin.clear();
+            const UINT n = end - begin, from = begin + n / parts * part;
+            const UINT to = part + 1 == parts ? end : from + n / parts;
+            for (UINT k = from; k < to; ++k) {
+                const std::uint32_t mask = TriangleThreads(d.primitive, v[indexAt(3 * k) - lowest],
+                                                           v[indexAt(3 * k + 1) - lowest],
+                                                           v[indexAt(3 * k + 2) - lowest], threads);
+                if (mask) bin.push_back(k << 8 | mask);
+            }
+            barrier.Wait();
+            for (const std::vector<std::uint32_t>& sorted : bins_) {
+                for (const std::uint32_t entry : sorted) {
+                    if (!(entry >> part & 1)) continue;
+                    const UINT k = entry >> 8;
+                    const OutVertex& a = v[indexAt(3 * k) - lowest];
+                    DrawTriangle(setup, a, v[indexAt(3 * k + 1) - lowest], v[indexAt(3 * k + 2) - lowest], a);
+                }
+            }
+        }
+        batch.Flush();
+    });
+}
+
 HRESULT SoftwareDevice::CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
                                   UINT stride) const {
     if (!inScene_ || !vertexData || primitiveCount == 0 || primitiveCount > kMaxPrimitives) return D3DERR_INVALIDCALL;
@@ -728,17 +805,42 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
     if (span > kMaxVertexSpan) return D3DERR_INVALIDCALL;
     DrawState d;
     PrepareDraw(&d);
+    const bool binned = pool_ && type == D3DPT_TRIANGLELIST && primitiveCount >= kBinnedPrimitives;
     try {
         if (vertices_.size() < span) vertices_.resize(span);
+        if (binned) {
+            bins_.resize(static_cast<std::size_t>(pool_->size()));
+            for (std::vector<std::uint32_t>& bin : bins_) bin.reserve(kBinnedChunk);
+        }
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    Process(d, static_cast<const std::uint8_t*>(vertexData), stride, lowest, span, vertices_.data());
-    Rasterize(d, WorthSharing(d.primitive.raster, primitiveCount, vertices_.data(), span),
-              [&](const PrimitiveSetup& setup) {
-        DrawPrimitives(setup, type, 0, primitiveCount, vertices_.data(),
-                       [&indexAt, lowest](UINT i) { return indexAt(i) - lowest; });
-    });
+    if (binned) {
+        DrawBinned(d, primitiveCount, static_cast<const std::uint8_t*>(vertexData), stride, lowest, indexAt);
+        return D3D_OK;
+    }
+    // In chunks of primitives, each processing the vertices up to the highest it uses that are
+    // not done yet: the vertices are drawn while they are still in the cache. (Every vertex
+    // below the frontier is done, so any index order works; a mesh whose indices grow along it
+    // processes each vertex once, just before its first triangle.)
+    const auto* data = static_cast<const std::uint8_t*>(vertexData);
+    UINT frontier = lowest;  // vertices lowest .. frontier - 1 are processed
+    for (UINT begin = 0; begin < primitiveCount; begin += kChunkPrimitives) {
+        const UINT end = std::min(primitiveCount, begin + kChunkPrimitives);
+        // The positions before this chunk's were looked at by the chunks before.
+        UINT top = 0;
+        for (UINT i = begin == 0 ? 0 : IndexPosition(type, begin), last = IndexPosition(type, end); i < last; ++i)
+            top = std::max(top, indexAt(i));
+        if (top >= frontier) {
+            Process(d, data, stride, frontier, top + 1 - frontier, vertices_.data() + (frontier - lowest));
+            frontier = top + 1;
+        }
+        Rasterize(d, WorthSharing(d.primitive.raster, primitiveCount, vertices_.data(), frontier - lowest),
+                  [&](const PrimitiveSetup& setup) {
+            DrawPrimitives(setup, type, begin, end, vertices_.data(),
+                           [&indexAt, lowest](UINT i) { return indexAt(i) - lowest; });
+        });
+    }
     return D3D_OK;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The pixel stage: texture stages, specular add, fog, alpha test, stencil and depth tests,
 // blending and the colour write mask, over one span of a primitive.
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/d3d8/pipeline.h"
 #include "platform/d3d8/texture.h"
@@ -93,7 +95,7 @@ public:
         current_ = &planes;
         if (!setup_.fastRows) return;
         if (planeCount_ == kMaxPlanes) Flush();
-        planes_[planeCount_++] = planes;
+        CopyPlanes(planes, &planes_[planeCount_++]);
     }
     void Add(int y, int x0, int x1) {
         if (!setup_.fastRows) {
@@ -107,11 +109,20 @@ public:
     void Flush() {
         if (count_) setup_.fastRows(setup_, planes_, spans_, count_);
         count_ = 0;
-        if (planeCount_ > 1) planes_[0] = planes_[planeCount_ - 1];
+        if (planeCount_ > 1) CopyPlanes(planes_[planeCount_ - 1], &planes_[0]);
         planeCount_ = planeCount_ ? 1 : 0;
     }
 
 private:
+    // The planes without the attributes past `count`, which nothing reads.
+    static void CopyPlanes(const Interpolants& from, Interpolants* to) {
+        std::memcpy(to, &from, offsetof(Interpolants, a));
+        const auto bytes = static_cast<std::size_t>(from.count) * sizeof(float);
+        std::memcpy(to->a, from.a, bytes);
+        std::memcpy(to->adx, from.adx, bytes);
+        std::memcpy(to->ady, from.ady, bytes);
+    }
+
     static constexpr int kMaxSpans = 256, kMaxPlanes = 32;
     const PixelSetup& setup_;
     const Interpolants* current_ = nullptr;

@@ -18,6 +18,15 @@ std::uint64_t VertexCountOf(D3DPRIMITIVETYPE type, std::uint64_t count) {
     }
 }
 
+std::uint32_t TriangleThreads(const PrimitiveSetup& s, const OutVertex& a, const OutVertex& b, const OutVertex& c,
+                              int threads) {
+    if (a.view & b.view & c.view) return 0;
+    const std::uint32_t planes = a.clip | b.clip | c.clip;
+    if (planes & kClipInvalid) return 0;
+    if (planes || s.fillMode == D3DFILL_POINT || s.fillMode == D3DFILL_WIREFRAME) return (1u << threads) - 1;
+    return TriangleThreads(s.raster, a, b, c, threads);
+}
+
 void DrawTriangle(const PrimitiveSetup& s, const OutVertex& a, const OutVertex& b, const OutVertex& c,
                   const OutVertex& provoking) {
     if (a.view & b.view & c.view) return;  // wholly beyond one plane of the view volume

@@ -137,28 +137,64 @@ void ScanNarrow(const RasterSetup& rs, SpanBatch& batch, Edge* edges, int xmin, 
     }
 }
 
-void ScanWide(const RasterSetup& rs, SpanBatch& batch, Edge* edges, int xmin, int xmax, int ymin, int ymax) {
+// floor(n / d) and n - d floor(n / d) (in [0, d)), for d > 0.
+inline void FloorDivide(std::int64_t n, std::int64_t d, std::int64_t* q, std::int64_t* r) {
+    *q = n / d;
+    *r = n % d;
+    if (*r < 0) {
+        *r += d;
+        --*q;
+    }
+}
+
+// One edge's bound on a row's covered pixels, followed from row to row without dividing. The
+// edge covers A px + c >= 0 (c = row - bias): for A > 0 the pixels from ceil(-c / A) =
+// -floor(c / A), for A < 0 those up to floor(c / -A). floor(c / |A|) is kept as a quotient and
+// remainder, which step by those of B each row; the integers are exact, as the quotients of
+// doubles were.
+struct EdgeBound {
+    std::int64_t q = 0, r = 0, d = 0, bq = 0, br = 0;  // c = q d + r; B = bq d + br
+    std::int64_t c = 0, b = 0;                         // A = 0: c itself and its step
+    int sign;                                          // of A
+    explicit EdgeBound(const Edge& e) : sign(e.a > 0 ? 1 : (e.a < 0 ? -1 : 0)) {
+        c = e.row - e.bias;
+        b = e.b;
+        d = e.a > 0 ? e.a : -e.a;
+        if (sign != 0) {
+            FloorDivide(c, d, &q, &r);
+            FloorDivide(b, d, &bq, &br);
+        }
+    }
+    void Next() {
+        c += b;
+        q += bq;
+        r += br;
+        if (r >= d) {
+            r -= d;
+            ++q;
+        }
+    }
+};
+
+void ScanWide(const RasterSetup& rs, SpanBatch& batch, const Edge* edges, int xmin, int xmax, int ymin, int ymax) {
+    EdgeBound bounds[3] = {EdgeBound(edges[0]), EdgeBound(edges[1]), EdgeBound(edges[2])};
     for (int py = ymin; py <= ymax; ++py) {
         if (!rs.OwnsRow(py)) {
-            for (Edge& e : std::span(edges, 3)) e.row += e.b;
+            for (EdgeBound& e : bounds) e.Next();
             continue;
         }
         int lo = xmin, hi = xmax;
-        for (int k = 0; k < 3; ++k) {
-            Edge& e = edges[k];
-            // Covered where A px + row - bias >= 0. The quotients of these exact integers are
-            // correctly rounded doubles, which never cross an integer wrongly at these sizes.
-            const std::int64_t c = e.row - e.bias;
-            if (e.a > 0) {
-                const double bound = std::ceil(static_cast<double>(-c) / static_cast<double>(e.a));
+        for (EdgeBound& e : bounds) {
+            if (e.sign > 0) {
+                const std::int64_t bound = -e.q;
                 if (bound > lo) lo = bound > hi ? hi + 1 : static_cast<int>(bound);
-            } else if (e.a < 0) {
-                const double bound = std::floor(static_cast<double>(c) / static_cast<double>(-e.a));
+            } else if (e.sign < 0) {
+                const std::int64_t bound = e.q;
                 if (bound < hi) hi = bound < lo ? lo - 1 : static_cast<int>(bound);
-            } else if (c < 0) {
+            } else if (e.c < 0) {
                 hi = lo - 1;
             }
-            e.row += e.b;
+            e.Next();
         }
         if (lo <= hi) batch.Add(py, lo, hi);
     }
@@ -217,6 +253,26 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
         SpanBatch own(*rs.pixels);
         scan(own);
     }
+}
+
+std::uint32_t TriangleThreads(const RasterSetup& rs, const OutVertex& va, const OutVertex& vb, const OutVertex& vc,
+                              int threads) {
+    if (va.offGrid || vb.offGrid || vc.offGrid) return 0;
+    const std::int64_t x[3] = {va.gridX, vb.gridX, vc.gridX}, y[3] = {va.gridY, vb.gridY, vc.gridY};
+    const std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    if (area == 0) return 0;
+    if (area > 0 ? rs.cullMode == D3DCULL_CW : rs.cullMode == D3DCULL_CCW) return 0;
+    const std::int64_t xmin = std::max<std::int64_t>(rs.left, CeilPixel(std::min({x[0], x[1], x[2]})));
+    const std::int64_t xmax = std::min<std::int64_t>(rs.right - 1, FloorPixel(std::max({x[0], x[1], x[2]})));
+    const std::int64_t ymin = std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]})));
+    const std::int64_t ymax = std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]})));
+    if (xmin > xmax || ymin > ymax) return 0;
+    constexpr int shift = RasterSetup::kBandShift;
+    const std::int64_t first = ymin >> shift, last = ymax >> shift;
+    if (last - first + 1 >= threads) return (1u << threads) - 1;
+    std::uint32_t mask = 0;
+    for (std::int64_t band = first; band <= last; ++band) mask |= 1u << (band % threads);
+    return mask;
 }
 
 void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {

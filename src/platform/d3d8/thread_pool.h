@@ -1,6 +1,7 @@
 #pragma once
 // A small pool of threads that run one job together: Run(job) calls job(0) on the calling thread
 // and job(1) .. job(size() - 1) on the workers, and returns when all have returned.
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -8,6 +9,30 @@
 #include <vector>
 
 namespace ms {
+
+// A barrier for the threads of one job, which mostly wait at it for short moments: it spins a
+// little, then sleeps until the last thread arrives.
+class SpinBarrier {
+public:
+    explicit SpinBarrier(int threads) : threads_(threads) {}
+    void Wait() {
+        const unsigned generation = generation_.load(std::memory_order_acquire);
+        if (arrived_.fetch_add(1, std::memory_order_acq_rel) + 1 == threads_) {
+            arrived_.store(0, std::memory_order_relaxed);
+            generation_.fetch_add(1, std::memory_order_acq_rel);
+            generation_.notify_all();
+            return;
+        }
+        for (int spin = 0; spin < 2000; ++spin)
+            if (generation_.load(std::memory_order_acquire) != generation) return;
+        while (generation_.load(std::memory_order_acquire) == generation) generation_.wait(generation);
+    }
+
+private:
+    const int threads_;
+    std::atomic<int> arrived_{0};
+    std::atomic<unsigned> generation_{0};
+};
 
 class ThreadPool {
 public:

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/d3d8/d3d8states.h"
+#include "platform/d3d8/vertex_batch.h"
 
 namespace ms {
 namespace {
@@ -331,9 +332,14 @@ void ProcessVertices(const VertexSetup& setup, const std::uint8_t* data, UINT st
     const std::uint8_t* v = data + std::size_t{first} * stride;
     if (setup.layout.rhw) {
         for (UINT i = 0; i < count; ++i, v += stride) ProcessPretransformed(setup, v, out + i);
-    } else {
-        for (UINT i = 0; i < count; ++i, v += stride) ProcessTransformed(setup, v, out + i);
+        return;
     }
+    UINT i = 0;
+    if (CanBatchVertices(setup)) {
+        i = ProcessVertexBatches(setup, v, stride, count, out);
+        v += std::size_t{i} * stride;
+    }
+    for (; i < count; ++i, v += stride) ProcessTransformed(setup, v, out + i);
 }
 
 }  // namespace ms

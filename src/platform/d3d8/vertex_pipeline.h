@@ -58,6 +58,7 @@ struct TexCoordOutput {
 // Everything the vertex stage reads, resolved once per draw.
 struct VertexSetup {
     FvfLayout layout;
+    bool wideLanes = true;  // batches of 8 vertices where the processor can, else of 4
     ScreenMapping screen;
     float projection[4][4];
     MatrixPalette* palette = nullptr;  // entry 0 is the world matrix when not blending

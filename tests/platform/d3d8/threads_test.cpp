@@ -21,7 +21,7 @@ struct ScreenVertex {
     D3DCOLOR diffuse;
 };
 
-// A lit, specular, textured sphere (more vertices than one thread processes alone), then
+// A lit, specular, textured sphere (more vertices than one thread processes alone) and sheet, then
 // blended, fogged screen-space triangles, lines, points and a wireframe: colour and depth words.
 std::vector<std::uint32_t> Draw(int threads) {
     OffscreenTarget target(kWidth, kHeight);
@@ -89,6 +89,29 @@ std::vector<std::uint32_t> Draw(int threads) {
     device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(sphere.size()),
                                    static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
                                    sphere.data(), sizeof(MeshVertex));
+
+    // A dense sheet through the near plane and past the sides, in more chunks than one, its
+    // quads alternately facing away.
+    constexpr int kColumns = 140, kRows = 70;
+    std::vector<MeshVertex> sheet;
+    std::vector<std::uint32_t> sheetIndices;
+    for (int j = 0; j <= kRows; ++j)
+        for (int i = 0; i <= kColumns; ++i) {
+            const float s = static_cast<float>(i) / kColumns, t = static_cast<float>(j) / kRows;
+            sheet.push_back({-3.0f + 6.0f * s, 0.4f - 2.5f * t, -2.0f + 3.0f * t, 0, 0.77f, -0.64f, 5 * s, 3 * t});
+        }
+    for (int j = 0; j < kRows; ++j)
+        for (int i = 0; i < kColumns; ++i) {
+            const auto a = static_cast<std::uint32_t>(j * (kColumns + 1) + i), b = a + 1, c = a + kColumns + 1;
+            if ((i + j) % 3 == 0)
+                sheetIndices.insert(sheetIndices.end(), {a, b, c, b, c + 1, c});
+            else
+                sheetIndices.insert(sheetIndices.end(), {a, c, b, b, c, c + 1});
+        }
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(sheet.size()),
+                                   static_cast<UINT>(sheetIndices.size() / 3), sheetIndices.data(), D3DFMT_INDEX32,
+                                   sheet.data(), sizeof(MeshVertex));
 
     device->SetTexture(0, nullptr);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
