@@ -20,6 +20,7 @@ DisplayOptions ReadDisplayOptions(const ui::Controls& controls) {
 }
 
 Status MoveInHistory(EditorState& state, ui::Controls& controls, bool redo) {
+    if (state.finishDrag) state.finishDrag();
     if (Status s = redo ? state.editor.Redo() : state.editor.Undo(); !s) return s;
     ModelSelection& selection = state.selection;
     const std::int32_t count = selection.kind == 0 ? state.model.FrameCount() : state.model.MeshNodeCount();
