@@ -1,6 +1,7 @@
 #include "edit/editor_state.h"
 
 #include "edit/control_ids.h"
+#include "skin/number_text.h"
 
 namespace ms {
 
@@ -21,7 +22,11 @@ DisplayOptions ReadDisplayOptions(const ui::Controls& controls) {
 
 Status MoveInHistory(EditorState& state, ui::Controls& controls, bool redo) {
     if (state.finishDrag) state.finishDrag();
+    const float tolerance = state.model.MaterialTolerance();
     if (Status s = redo ? state.editor.Redo() : state.editor.Undo(); !s) return s;
+    // The tolerance edit shows the Model's value; text typed there stays unless the step changed it.
+    if (state.model.MaterialTolerance() != tolerance)
+        controls.SetText(id::kToleranceEdit, FormatFixed(state.model.MaterialTolerance(), 3));
     ModelSelection& selection = state.selection;
     const std::int32_t count = selection.kind == 0 ? state.model.FrameCount() : state.model.MeshNodeCount();
     if (selection.index >= count) selection.index = -1;

@@ -83,5 +83,16 @@ TEST_F(MergingTools, ConnectWithNothingSelectedDoesNothing) {
     EXPECT_TRUE(dialog.IsChecked(1011));
 }
 
+TEST_F(MergingTools, TheToleranceEditShowsTheToleranceThatUndoAndRedoRestore) {
+    dialog.SetText(1009, "0.25");
+    QTest::mouseClick(dialog.Control(1010), Qt::LeftButton);  // tolerance "Set"
+    ASSERT_FLOAT_EQ(model.MaterialTolerance(), 0.25f);
+    QTest::keyClick(&dialog, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FLOAT_EQ(model.MaterialTolerance(), 0.001f);
+    EXPECT_EQ(dialog.Text(1009), "0.001");
+    QTest::keyClick(&dialog, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(dialog.Text(1009), "0.250");
+}
+
 }  // namespace
 }  // namespace ms::app
