@@ -1,6 +1,7 @@
 #include "edit/editor.h"
 
 #include "skin/bones.h"
+#include "skin/envelope.h"
 
 namespace ms {
 
@@ -36,8 +37,10 @@ Status Editor::Redo() {
 
 void Editor::Restore(const StateSnapshot& state) {
     state.Restore(model_, scene_);
-    // The bones' screen positions follow the camera, which is view state and may have moved.
+    // The bones' screen positions follow the camera, which is view state and may have moved; the
+    // picked bone's envelope wire is drawn from a buffer of its own.
     if (!scene_.bones.empty()) ProjectBones(scene_);
+    RebuildEnvelopeWire(scene_);
     current_ = StateSnapshot::Take(model_, scene_, &state, StateSnapshot::Trust::kPools);
 }
 

@@ -1,5 +1,6 @@
 #include "edit/editor.h"
 
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -95,6 +96,25 @@ TEST_F(EditorTest, TextureObjectsComeBackWithUndo) {
     EXPECT_EQ(c.model.TextureCount(), 0);
     ASSERT_TRUE(editor.Undo());
     EXPECT_EQ(c.model.Texture(0), first);
+}
+
+// The picked bone's envelope wire is drawn from its own buffer: undo and redo rebuild it.
+TEST_F(EditorTest, UndoAndRedoRebuildThePickedBonesEnvelopeWire) {
+    auto run = [&](std::vector<std::string> words) {
+        for (const BatchAction& a : BatchActions())
+            if (words[0] == a.name) return static_cast<bool>(a.run(c, std::span(words).subspan(1)));
+        return false;
+    };
+    ASSERT_TRUE(run({"load-skeleton", "figure.x"}));
+    ASSERT_TRUE(run({"pick-bone", "1"}));
+    const EnvelopeWire before = c.scene.envelopeWire;
+    ASSERT_TRUE(run({"set-envelope", "0", "0", "0", "0.4", "0.9", "0", "0", "2", "0.3", "0.7", "2", "off"}));
+    const EnvelopeWire after = c.scene.envelopeWire;
+    ASSERT_NE(std::memcmp(&before, &after, sizeof before), 0);
+    ASSERT_TRUE(editor.Undo());
+    EXPECT_EQ(std::memcmp(&c.scene.envelopeWire, &before, sizeof before), 0);
+    ASSERT_TRUE(editor.Redo());
+    EXPECT_EQ(std::memcmp(&c.scene.envelopeWire, &after, sizeof after), 0);
 }
 
 TEST_F(EditorTest, StepsShareTheLargePoolsTheyDidNotChange) {
