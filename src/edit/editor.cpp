@@ -5,7 +5,15 @@
 
 namespace ms {
 
+void Editor::FinishPendingEdit() {
+    if (!finishPending_ || finishing_) return;
+    finishing_ = true;
+    finishPending_();
+    finishing_ = false;
+}
+
 Status Editor::Run(const std::string& name, const std::function<Status(Model&, Scene&)>& change) {
+    FinishPendingEdit();
     // The state before, sharing with the last known state whatever did not change since. Between
     // commands only view state moves (the bones' screen positions, the picked bone), so the big
     // pools are believed unchanged.
@@ -24,12 +32,14 @@ Status Editor::Run(const std::string& name, const std::function<Status(Model&, S
 }
 
 Status Editor::Undo() {
+    FinishPendingEdit();
     if (!history_.CanUndo()) return Status::Error("there is nothing to undo");
     Restore(*history_.Undo().before);
     return Status::Ok();
 }
 
 Status Editor::Redo() {
+    FinishPendingEdit();
     if (!history_.CanRedo()) return Status::Error("there is nothing to redo");
     Restore(*history_.Redo().after);
     return Status::Ok();

@@ -38,18 +38,26 @@ public:
     Status Undo();
     Status Redo();
 
+    // `finish` records an edit that the view has in progress (a drag of the mouse, which moves
+    // bones before it becomes a command): it is called before every command, undo and redo, so
+    // that the edit becomes its own step first instead of being mixed into another. Empty: none.
+    void SetFinishPendingEdit(std::function<void()> finish) { finishPending_ = std::move(finish); }
+
     const History& history() const { return history_; }
     // The names of the commands that succeeded, oldest first.
     const std::vector<std::string>& commandNames() const { return commandNames_; }
 
 private:
     void Restore(const StateSnapshot& state);
+    void FinishPendingEdit();
 
     Model& model_;
     Scene& scene_;
     History history_;
     Snapshot current_;  // the state after the last command, undo or redo
     std::vector<std::string> commandNames_;
+    std::function<void()> finishPending_;
+    bool finishing_ = false;  // the pending edit is being recorded: its own command runs plainly
 };
 
 }  // namespace ms

@@ -21,7 +21,6 @@ DisplayOptions ReadDisplayOptions(const ui::Controls& controls) {
 }
 
 Status MoveInHistory(EditorState& state, ui::Controls& controls, bool redo) {
-    if (state.finishDrag) state.finishDrag();
     const float tolerance = state.model.MaterialTolerance();
     if (Status s = redo ? state.editor.Redo() : state.editor.Undo(); !s) return s;
     // The tolerance edit shows the Model's value; text typed there stays unless the step changed it.

@@ -29,7 +29,6 @@ struct EditorState {
     std::function<void()> showMaterial;      // material tools: the current material
     std::function<void()> refreshTree;       // model tree: rebuild from the Model
     std::function<void()> showPickedBone;    // envelope group: the picked bone's envelope, or disabled
-    std::function<void()> finishDrag;        // mouse tools: record a drag in progress as its own step
 };
 
 // A group of handlers that serves some of the window's controls.
@@ -55,7 +54,7 @@ public:
 // The "Display Options" as the controls show them now.
 DisplayOptions ReadDisplayOptions(const ui::Controls& controls);
 
-// Undo or redo one step (`redo` false: undo; a drag in progress is first recorded) and show the restored Model and Scene: a selection
+// Undo or redo one step (`redo` false: undo) and show the restored Model and Scene: a selection
 // or current material that no longer exists is dropped, the tree, the mesh and material groups
 // and the envelope group are shown anew, and a frame is drawn. Fails when there is nothing to do.
 Status MoveInHistory(EditorState& state, ui::Controls& controls, bool redo);

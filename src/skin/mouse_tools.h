@@ -110,8 +110,9 @@ public:
     MouseOutcome MouseMove(Scene& scene, const MouseInput& in);
 
     // Ends a drag in progress as a button up would, while the button counts as still down on
-    // nothing, so that the moves until it comes up change nothing. An undo or redo in the middle
-    // of a drag records the drag first: its start pose would be stale after the history moved.
+    // nothing, so that the moves until it comes up change nothing. A command, undo or redo in the
+    // middle of a drag records the drag first: the moves changed the Scene outside any command,
+    // and the drag's start pose would be stale after the history moved.
     MouseOutcome FinishDrag(const Scene& scene);
 
     const MouseState& state() const { return state_; }

@@ -120,10 +120,10 @@ ViewportMouse::ViewportMouse(EditorState& state, ui::Controls& controls, Envelop
                              ClientToScreen clientToScreen)
     : state_(state), controls_(controls), envelope_(envelope), camera_(camera),
       clientToScreen_(std::move(clientToScreen)) {
-    state_.finishDrag = [this] { Apply(tools_.FinishDrag(state_.scene)); };
+    state_.editor.SetFinishPendingEdit([this] { Apply(tools_.FinishDrag(state_.scene)); });
 }
 
-ViewportMouse::~ViewportMouse() { state_.finishDrag = nullptr; }
+ViewportMouse::~ViewportMouse() { state_.editor.SetFinishPendingEdit(nullptr); }
 
 MouseInput ViewportMouse::Input(int x, int y) const {
     MouseInput in;

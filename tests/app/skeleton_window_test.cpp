@@ -113,7 +113,7 @@ TEST_F(SkeletonWindow, ATranslateDragIsOneCommandAndTheBoneButtonsAreCommands) {
 
 // Ctrl+Z in the middle of a drag first ends the drag as its own step, then undoes it: the
 // moves that follow until the button comes up change nothing, and every step undoes exactly.
-TEST_F(SkeletonWindow, AnUndoInTheMiddleOfADragUndoesThatDrag) {
+TEST_F(SkeletonWindow, AnUndoOrACommandInTheMiddleOfADragFollowsTheDragsStep) {
     auto dump = [&] { return SceneToJson(scene).dump(); };
     Click(BoneMiddle(1));
     const std::string start = dump();
@@ -139,6 +139,22 @@ TEST_F(SkeletonWindow, AnUndoInTheMiddleOfADragUndoesThatDrag) {
     ASSERT_TRUE(state.editor.Undo());
     EXPECT_EQ(dump(), start);
     ASSERT_TRUE(state.editor.Redo());
+    EXPECT_EQ(dump(), afterFirst);
+
+    // Any command in the middle of a drag (a button's mnemonic) likewise follows the drag's step.
+    const QPoint third = BoneMiddle(1);
+    QTest::mousePress(dialog.windowHandle(), Qt::LeftButton, {}, third);
+    QTest::mouseMove(dialog.windowHandle(), third + QPoint(15, 0));
+    const std::string dragged = dump();
+    ASSERT_TRUE(state.editor.Run("Set", [](Model& m, Scene&) {
+        m.SetMaterialTolerance(0.5f);
+        return Status::Ok();
+    }));
+    QTest::mouseRelease(dialog.windowHandle(), Qt::LeftButton, {}, third + QPoint(30, 0));
+    EXPECT_EQ(state.editor.history().UndoStep().name, "Set");
+    ASSERT_TRUE(state.editor.Undo());
+    EXPECT_EQ(dump(), dragged);
+    ASSERT_TRUE(state.editor.Undo());
     EXPECT_EQ(dump(), afterFirst);
 }
 
