@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <set>
 #include <sstream>
@@ -149,12 +150,33 @@ TEST(History, ForgetsTheOldestStepsBeyondItsBudget) {
     EXPECT_EQ(scene.vertexPool[0], 2);  // the state before the oldest step kept
 }
 
+// Between commands the camera moves the bones' screen positions: the state before the next step
+// then holds a copy of its own, which the budget counts.
+TEST(History, CountsWhatTheStateBeforeAStepHoldsOfItsOwn) {
+    Model model;
+    Scene scene;
+    Editor editor(model, scene);
+    ASSERT_TRUE(editor.Run("Open", [](Model&, Scene& s) {
+        s.boneStates.resize(10000);
+        return Status::Ok();
+    }));
+    const std::size_t states = scene.boneStates.size() * sizeof(BoneState);
+    EXPECT_GE(editor.history().bytes(), states);
+    for (BoneState& b : scene.boneStates) b.originScreen[0] = 0.5f;  // the camera moved
+    ASSERT_TRUE(editor.Run("Set", [](Model& m, Scene&) {
+        m.SetMaterialTolerance(0.25f);
+        return Status::Ok();
+    }));
+    EXPECT_GE(editor.history().bytes(), 2 * states);
+}
+
 TEST(History, BudgetFromTheEnvironment) {
     const struct {
         const char* text;
         std::size_t bytes;
     } cases[] = {{"", std::size_t{1} << 30}, {"4096", 4096}, {"2M", std::size_t{2} << 20},
-                 {"3G", std::size_t{3} << 30}, {"lots", std::size_t{1} << 30}, {"5X", std::size_t{1} << 30}};
+                 {"3G", std::size_t{3} << 30}, {"lots", std::size_t{1} << 30}, {"5X", std::size_t{1} << 30},
+                 {"-1", std::size_t{1} << 30}, {"99999999999999999G", std::numeric_limits<std::size_t>::max()}};
     for (const auto& c : cases) {
         setenv("MODELSMITH_UNDO_BUDGET", c.text, 1);
         EXPECT_EQ(History::BudgetFromEnvironment(), c.bytes) << c.text;
@@ -208,7 +230,9 @@ TEST_F(EditorTest, RandomBatchSequencesUndoAndRedoExactly) {
             const bool ok = static_cast<bool>(action->run(c, std::span(words).subspan(1)));
             const std::string after = Now();
             if (newest() == newestBefore) {  // a failed action or one that changed nothing: no step
-                if (!ok) EXPECT_EQ(after, before) << words[0];
+                if (!ok) {
+                    EXPECT_EQ(after, before) << words[0];
+                }
                 continue;
             }
             done.push_back({before, after});
