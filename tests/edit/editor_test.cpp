@@ -84,6 +84,15 @@ TEST_F(EditorTest, UndoAndRedoFailWithNothingToDo) {
     EXPECT_NE(e.str().find("nothing to undo"), std::string::npos);
 }
 
+// A selection that the restored Model does not have is dropped, so Connect says that nothing is
+// selected instead of connecting nothing and succeeding.
+TEST_F(EditorTest, UndoInTheBatchDropsASelectionThatNoLongerExists) {
+    std::ostringstream o, e;
+    EXPECT_EQ(RunBatch({"load-skeleton", "figure.x", "replace", "figure.x", "select-frame", "Hips", "undo", "connect"}, o, e),
+              1);
+    EXPECT_NE(e.str().find("nothing is selected"), std::string::npos) << e.str();
+}
+
 TEST_F(EditorTest, TextureObjectsComeBackWithUndo) {
     ASSERT_TRUE(editor.Run("Replace", [](Model& m, Scene&) { return LoadModelFile(m, "figure.x"); }));
     ASSERT_GT(c.model.TextureCount(), 0);
