@@ -1,5 +1,6 @@
 #include "edit/editor_state.h"
 
+#include "edit/control_enabling.h"
 #include "edit/control_ids.h"
 #include "skin/number_text.h"
 
@@ -30,6 +31,8 @@ Status MoveInHistory(EditorState& state, ui::Controls& controls, bool redo) {
     const std::int32_t count = selection.kind == 0 ? state.model.FrameCount() : state.model.MeshNodeCount();
     if (selection.index >= count) selection.index = -1;
     if (state.currentMaterial >= state.model.MaterialCount()) state.currentMaterial = 0;
+    // The material controls serve a Model with materials, as after a load.
+    EnableMaterialControls(controls, state.model.MaterialCount() > 0);
     state.bonePicked = state.scene.pickedBone >= 0 && state.scene.pickedBone < state.scene.BoneCount();
     for (const auto* show : {&state.refreshTree, &state.showMeshNodeInfo, &state.showMaterial, &state.showPickedBone})
         if (*show) (*show)();
