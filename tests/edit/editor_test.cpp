@@ -127,6 +127,30 @@ TEST_F(EditorTest, UndoAndRedoRebuildThePickedBonesEnvelopeWire) {
     EXPECT_EQ(std::memcmp(&c.scene.envelopeWire, &after, sizeof after), 0);
 }
 
+// Drawing the skeleton stores every bone's world matrix. A file may give a bone's world matrix
+// the index of another bone's local one, so that a draw changes the matrices between commands:
+// the state before the next step is the one after the draw.
+TEST_F(EditorTest, UndoRestoresMatricesThatADrawChangedBetweenCommands) {
+    ASSERT_TRUE(editor.Run("Open", [](Model&, Scene& s) {
+        D3DXMATRIX local;
+        D3DXMatrixTranslation(&local, 1, 0, 0);
+        AddBone(s, -1, local);
+        AddBone(s, 0, local);
+        GrowBoneStates(s);
+        s.bones[1].world = s.bones[0].local;
+        return Status::Ok();
+    }));
+    UpdateAll(c.scene);  // as DrawSkeleton does
+    ProjectBones(c.scene);
+    const std::string drawn = Now();
+    ASSERT_TRUE(editor.Run("Set", [](Model& m, Scene&) {
+        m.SetMaterialTolerance(0.5f);
+        return Status::Ok();
+    }));
+    ASSERT_TRUE(editor.Undo());
+    EXPECT_EQ(Now(), drawn);
+}
+
 TEST_F(EditorTest, StepsShareTheLargePoolsTheyDidNotChange) {
     ASSERT_TRUE(editor.Run("Open", [](Model&, Scene& s) {
         s.vertexPool.assign(std::size_t{64} << 20, 1);
