@@ -1,5 +1,7 @@
 #include "edit/editor.h"
 
+#include <new>
+
 #include "skin/bones.h"
 #include "skin/envelope.h"
 
@@ -18,7 +20,15 @@ Status Editor::Run(const std::string& name, const std::function<Status(Model&, S
     // commands only view state moves (the bones' screen positions, the picked bone, the world
     // matrices that a draw stores), so the big pools are believed unchanged.
     Snapshot before = StateSnapshot::Take(model_, scene_, current_.get(), StateSnapshot::Trust::kPools);
-    Status status = change(model_, scene_);
+    Status status;
+    try {
+        status = change(model_, scene_);
+    } catch (const std::bad_alloc&) {
+        // A command that ran out of memory half-way is a failed command: put everything back.
+        Restore(*before);
+        current_ = before;
+        return Status::Error("there is not enough memory");
+    }
     Snapshot after = StateSnapshot::Take(model_, scene_, before.get());
     if (!status) {
         if (!after->SameAs(*before)) Restore(*before);

@@ -68,6 +68,23 @@ TEST_F(EditorTest, AFailedCommandLeavesEverythingAsItWas) {
     EXPECT_EQ(editor.history().size(), steps);
 }
 
+TEST_F(EditorTest, ACommandThatRunsOutOfMemoryFailsAndChangesNothing) {
+    ASSERT_TRUE(editor.Run("Replace", [](Model& m, Scene&) { return LoadModelFile(m, "figure.gmf"); }));
+    const std::string before = Now();
+    Status s = editor.Run("Merge", [](Model& m, Scene& scene) -> Status {
+        m.Clear();
+        scene.vertexPool.resize(10, 1);
+        throw std::bad_alloc();
+    });
+    EXPECT_FALSE(s);
+    EXPECT_NE(s.message().find("not enough memory"), std::string::npos);
+    EXPECT_EQ(Now(), before);
+    EXPECT_EQ(editor.history().size(), 1u);
+    ASSERT_TRUE(editor.Undo());
+    ASSERT_TRUE(editor.Redo());
+    EXPECT_EQ(Now(), before);
+}
+
 TEST_F(EditorTest, ACommandThatChangesNothingMakesNoStep) {
     ASSERT_TRUE(editor.Run("Replace", [](Model& m, Scene&) { return LoadModelFile(m, "figure.gmf"); }));
     ASSERT_EQ(editor.history().size(), 1u);
