@@ -17,8 +17,8 @@ void Editor::FinishPendingEdit() {
 Status Editor::Run(const std::string& name, const std::function<Status(Model&, Scene&)>& change) {
     FinishPendingEdit();
     // The state before, sharing with the last known state whatever did not change since. Between
-    // commands only view state moves (the bones' screen positions, the picked bone, the world
-    // matrices that a draw stores), so the big pools are believed unchanged.
+    // commands only view state moves (the bones' screen positions, the picked bone; the world
+    // matrices that a draw stores are compared), so the big pools are believed unchanged.
     Snapshot before = StateSnapshot::Take(model_, scene_, current_.get(), StateSnapshot::Trust::kPools);
     Status status;
     try {

@@ -29,8 +29,8 @@ public:
     const Scene& scene() const { return scene_; }
 
     // Runs `change` as the command `name`. When `change` fails (or runs out of memory), the Model
-    // and the Scene are put back as they were before it and its status is returned. When it succeeds and changed
-    // something, it becomes the newest step of the history.
+    // and the Scene are put back as they were before it and its status is returned. When it
+    // succeeds and changed something, it becomes the newest step of the history.
     Status Run(const std::string& name, const std::function<Status(Model&, Scene&)>& change);
 
     // Puts the Model and the Scene back as they were before the newest step, or as they were

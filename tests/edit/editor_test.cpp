@@ -105,8 +105,9 @@ TEST_F(EditorTest, UndoAndRedoFailWithNothingToDo) {
 // selected instead of connecting nothing and succeeding.
 TEST_F(EditorTest, UndoInTheBatchDropsASelectionThatNoLongerExists) {
     std::ostringstream o, e;
-    EXPECT_EQ(RunBatch({"load-skeleton", "figure.x", "replace", "figure.x", "select-frame", "Hips", "undo", "connect"}, o, e),
-              1);
+    const std::vector<std::string> args = {"load-skeleton", "figure.x", "replace", "figure.x",
+                                           "select-frame",  "Hips",     "undo",    "connect"};
+    EXPECT_EQ(RunBatch(args, o, e), 1);
     EXPECT_NE(e.str().find("nothing is selected"), std::string::npos) << e.str();
 }
 
