@@ -10,6 +10,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "app/handler_groups.h"
 #include "app/main_dialog.h"
 #include "app/main_dialog_template.h"
 #include "platform/ui/viewport_widget.h"
@@ -193,6 +194,20 @@ TEST_F(MainWindow, UndoAndRedoShortcutsRestoreAndShowTheState) {
     EXPECT_EQ(shown, 16);
     QTest::keyClick(&dialog, Qt::Key_Y, Qt::ControlModifier);  // nothing to redo: nothing shown
     EXPECT_EQ(shown, 16);
+}
+
+// Groups made and gone again leave no hook behind: an undo afterwards calls into none of them.
+TEST_F(MainWindow, HandlerGroupsTakeTheirHooksWithThem) {
+    auto groups = std::make_unique<HandlerGroups>(dialog);
+    EXPECT_TRUE(state.showMaterial && state.showMeshNodeInfo && state.showPickedBone && state.refreshTree);
+    groups.reset();
+    EXPECT_FALSE(state.showMaterial || state.showMeshNodeInfo || state.showPickedBone || state.refreshTree);
+    ASSERT_TRUE(state.editor.Run("Set", [](Model& m, Scene&) {
+        m.SetMaterialTolerance(0.5f);
+        return Status::Ok();
+    }));
+    QTest::keyClick(&dialog, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FLOAT_EQ(model.MaterialTolerance(), 0.001f);
 }
 
 // The window's context menu offers "Undo NAME" and "Redo NAME" beside About, each enabled only
