@@ -11,7 +11,7 @@
 
 namespace ms::app {
 
-HandlerGroups::HandlerGroups(MainDialog& dialog) {
+HandlerGroups::HandlerGroups(MainDialog& dialog) : dialog_(dialog) {
     EditorState& state = dialog.state();
     // Keeps a group for the life of the window and routes the controls of `groups` to it.
     auto add = [&](std::unique_ptr<CommandHandler> handler, std::initializer_list<int> groups) {
@@ -47,6 +47,11 @@ HandlerGroups::HandlerGroups(MainDialog& dialog) {
     };
 }
 
-HandlerGroups::~HandlerGroups() = default;
+HandlerGroups::~HandlerGroups() {
+    EditorState& state = dialog_.state();
+    dialog_.SetMouseHandler(nullptr);
+    state.editor.SetFinishPendingEdit(nullptr);
+    state.refreshTree = state.showMeshNodeInfo = state.showMaterial = state.showPickedBone = nullptr;
+}
 
 }  // namespace ms::app

@@ -12,7 +12,8 @@
 
 namespace ms {
 
-BatchViewport::BatchViewport(Model& model, Scene& scene, const std::string& tracePath) : model_(model), scene_(scene) {
+BatchViewport::BatchViewport(Model& model, Scene& scene, const std::string& tracePath)
+    : model_(model), scene_(scene), tracePath_(tracePath) {
     if (!tracePath.empty()) {
         errno = 0;
         trace_.open(tracePath, std::ios::out | std::ios::trunc);
@@ -61,10 +62,13 @@ Status BatchViewport::Render(const std::string& path, int width, int height) {
                              " pixels (8192 x 8192)");
     if (Status s = Resize(width, height); !s) return s;
     tracing_ = true;
+    errno = 0;  // the trace's writes leave the system's reason here when they fail
     if (trace_.is_open()) trace_ << "# frame " << ++frames_ << '\n';
     DrawFrame(scene_, model_, selection, scene_.pickedBone != -1, options);
     tracing_ = false;
-    if (trace_.is_open() && !trace_.flush()) return Status::Error("cannot write the trace file");
+    if (trace_.is_open() && !trace_.flush())
+        return Status::Error("cannot write the trace file '" + tracePath_ +
+                             "': " + (errno ? std::strerror(errno) : "the write failed"));
     if (target_->presentCount() == 0) return Status::Error("the device presented no frame");
     ImageLevel picture;
     picture.width = target_->frameWidth();

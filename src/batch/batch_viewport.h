@@ -49,6 +49,7 @@ private:
     std::unique_ptr<OffscreenTarget> target_;
     DevicePtr device_;
     std::ofstream trace_;
+    std::string tracePath_;
     bool tracing_ = false;  // while a frame is drawn
     int frames_ = 0;
     Status status_;

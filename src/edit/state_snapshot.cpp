@@ -152,7 +152,7 @@ std::shared_ptr<const StateSnapshot> StateSnapshot::Take(const Model& model, con
     s->drawNodes_ = Share(scene.drawNodes, p ? &p->drawNodes_ : nullptr, bytes);
     s->sceneGeometries_ = Share(scene.geometries, p ? &p->sceneGeometries_ : nullptr, bytes);
     s->sceneMaterials_ = Share(scene.materials, p ? &p->sceneMaterials_ : nullptr, bytes);
-    s->matrices_ = ShareChunks(scene.matrices, p ? &p->matrices_ : nullptr, bytes, trusted);
+    s->matrices_ = ShareChunks(scene.matrices, p ? &p->matrices_ : nullptr, bytes, false);
     s->programWords_ = ShareChunks(scene.programWords, p ? &p->programWords_ : nullptr, bytes, trusted);
     s->vertexPool_ = ShareChunks(scene.vertexPool, p ? &p->vertexPool_ : nullptr, bytes, trusted);
     s->indexPool_ = ShareChunks(scene.indexPool, p ? &p->indexPool_ : nullptr, bytes, trusted);

@@ -18,8 +18,9 @@ public:
     // How much of `previous` to believe without comparing.
     enum class Trust {
         kNothing,  // compare every piece
-        kPools,    // the vertex, index, word and matrix pools and the Model's geometries are taken
-                   // from `previous` when their sizes did not change: only commands write them
+        kPools,    // the vertex, index and word pools and the Model's geometries are taken from
+                   // `previous` when their sizes did not change: only commands write them. The
+                   // matrices are compared: drawing the skeleton stores the bones' world matrices.
     };
 
     // Takes the state of `model` and `scene`. Every piece equal to the same piece of `previous`

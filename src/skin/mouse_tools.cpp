@@ -170,6 +170,13 @@ MouseOutcome MouseTools::LeftButtonUp(Scene& scene, const MouseInput& in) {
     return out;
 }
 
+MouseOutcome MouseTools::FinishDrag(const Scene& scene) {
+    MouseOutcome out;
+    out.finishedDrag = EndDrag(scene);
+    state_.boneGrabbed = false;
+    return out;
+}
+
 MouseOutcome MouseTools::RightButtonDown(Scene&, const MouseInput& in) {
     state_.lastX = in.x;
     state_.lastY = in.y;

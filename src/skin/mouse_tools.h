@@ -109,6 +109,12 @@ public:
     MouseOutcome RightButtonUp(Scene& scene, const MouseInput& in);
     MouseOutcome MouseMove(Scene& scene, const MouseInput& in);
 
+    // Ends a drag in progress as a button up would, while the button counts as still down on
+    // nothing, so that the moves until it comes up change nothing. A command, undo or redo in the
+    // middle of a drag records the drag first: the moves changed the Scene outside any command,
+    // and the drag's start pose would be stale after the history moved.
+    MouseOutcome FinishDrag(const Scene& scene);
+
     const MouseState& state() const { return state_; }
 
 private:

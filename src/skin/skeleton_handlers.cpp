@@ -119,7 +119,11 @@ void CameraGroup::ShowValues() {
 ViewportMouse::ViewportMouse(EditorState& state, ui::Controls& controls, EnvelopeGroup& envelope, CameraGroup& camera,
                              ClientToScreen clientToScreen)
     : state_(state), controls_(controls), envelope_(envelope), camera_(camera),
-      clientToScreen_(std::move(clientToScreen)) {}
+      clientToScreen_(std::move(clientToScreen)) {
+    state_.editor.SetFinishPendingEdit([this] { Apply(tools_.FinishDrag(state_.scene)); });
+}
+
+ViewportMouse::~ViewportMouse() { state_.editor.SetFinishPendingEdit(nullptr); }
 
 MouseInput ViewportMouse::Input(int x, int y) const {
     MouseInput in;

@@ -66,6 +66,7 @@ public:
     using ClientToScreen = std::function<ui::ScreenPoint(int x, int y)>;
     ViewportMouse(EditorState& state, ui::Controls& controls, EnvelopeGroup& envelope, CameraGroup& camera,
                   ClientToScreen clientToScreen);
+    ~ViewportMouse() override;
 
     void OnLeftButtonDown(int x, int y) override;
     void OnLeftButtonUp(int x, int y) override;

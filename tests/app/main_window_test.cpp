@@ -3,10 +3,14 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <QContextMenuEvent>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "app/handler_groups.h"
 #include "app/main_dialog.h"
 #include "app/main_dialog_template.h"
 #include "platform/ui/viewport_widget.h"
@@ -190,6 +194,57 @@ TEST_F(MainWindow, UndoAndRedoShortcutsRestoreAndShowTheState) {
     EXPECT_EQ(shown, 16);
     QTest::keyClick(&dialog, Qt::Key_Y, Qt::ControlModifier);  // nothing to redo: nothing shown
     EXPECT_EQ(shown, 16);
+}
+
+// Groups made and gone again leave no hook behind: an undo afterwards calls into none of them.
+TEST_F(MainWindow, HandlerGroupsTakeTheirHooksWithThem) {
+    auto groups = std::make_unique<HandlerGroups>(dialog);
+    EXPECT_TRUE(state.showMaterial && state.showMeshNodeInfo && state.showPickedBone && state.refreshTree);
+    groups.reset();
+    EXPECT_FALSE(state.showMaterial || state.showMeshNodeInfo || state.showPickedBone || state.refreshTree);
+    ASSERT_TRUE(state.editor.Run("Set", [](Model& m, Scene&) {
+        m.SetMaterialTolerance(0.5f);
+        return Status::Ok();
+    }));
+    QTest::keyClick(&dialog, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FLOAT_EQ(model.MaterialTolerance(), 0.001f);
+}
+
+// The window's context menu offers "Undo NAME" and "Redo NAME" beside About, each enabled only
+// when there is a step to take, and takes it.
+TEST_F(MainWindow, TheContextMenuNamesTheStepsToUndoAndRedo) {
+    QPoint free(-1, -1);
+    const QRect viewport = dialog.Control(1178)->geometry();
+    for (int y = 5; y < dialog.height() && free.x() < 0; y += 3)
+        for (int x = 5; x < dialog.width() && free.x() < 0; x += 3)
+            if (!dialog.childAt(QPoint(x, y)) && !viewport.contains(QPoint(x, y))) free = QPoint(x, y);
+    ASSERT_GE(free.x(), 0);
+    // Opens the menu, returns "text/enabled" of its first two items and triggers item `trigger`.
+    auto menu = [&](int trigger) {
+        std::vector<std::string> items;
+        QTimer::singleShot(50, [&] {
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!popup) return;
+            const QList<QAction*> actions = popup->actions();
+            for (int i = 0; i < 2 && i < actions.size(); ++i)
+                items.push_back(actions[i]->text().toStdString() + (actions[i]->isEnabled() ? "/on" : "/off"));
+            QAction* chosen = trigger >= 0 && trigger < actions.size() ? actions[trigger] : nullptr;
+            popup->close();
+            if (chosen) chosen->trigger();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, free, dialog.mapToGlobal(free));
+        QApplication::sendEvent(&dialog, &event);
+        return items;
+    };
+    EXPECT_EQ(menu(-1), (std::vector<std::string>{"Undo/off", "Redo/off"}));
+    ASSERT_TRUE(state.editor.Run("Connect & Co", [](Model& m, Scene&) {
+        m.SetMaterialTolerance(0.5f);
+        return Status::Ok();
+    }));
+    EXPECT_EQ(menu(0), (std::vector<std::string>{"Undo Connect && Co/on", "Redo/off"}));
+    EXPECT_FLOAT_EQ(model.MaterialTolerance(), 0.001f);
+    EXPECT_EQ(menu(1), (std::vector<std::string>{"Undo/off", "Redo Connect && Co/on"}));
+    EXPECT_FLOAT_EQ(model.MaterialTolerance(), 0.5f);
 }
 
 }  // namespace

@@ -83,5 +83,35 @@ TEST_F(MergingTools, ConnectWithNothingSelectedDoesNothing) {
     EXPECT_TRUE(dialog.IsChecked(1011));
 }
 
+TEST_F(MergingTools, TheToleranceEditShowsTheToleranceThatUndoAndRedoRestore) {
+    dialog.SetText(1009, "0.25");
+    QTest::mouseClick(dialog.Control(1010), Qt::LeftButton);  // tolerance "Set"
+    ASSERT_FLOAT_EQ(model.MaterialTolerance(), 0.25f);
+    QTest::keyClick(&dialog, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FLOAT_EQ(model.MaterialTolerance(), 0.001f);
+    EXPECT_EQ(dialog.Text(1009), "0.001");
+    QTest::keyClick(&dialog, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(dialog.Text(1009), "0.250");
+}
+
+// After undo and redo the material controls are switched on or off for the restored Model, as
+// the command that changed it had done.
+TEST_F(MergingTools, UndoAndRedoSwitchTheMaterialControlsForTheRestoredModel) {
+    auto materialControls = [&] {
+        int on = 0;
+        for (int id = 1039; id <= 1056; ++id) on += dialog.IsEnabled(id) ? 1 : 0;
+        return on;
+    };
+    ASSERT_GT(model.MaterialCount(), 0);
+    Click(1005);  // model "Clear"
+    ASSERT_EQ(model.MaterialCount(), 0);
+    EXPECT_EQ(materialControls(), 0);
+    QTest::keyClick(&dialog, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_GT(model.MaterialCount(), 0);
+    EXPECT_EQ(materialControls(), 1056 - 1039 + 1);
+    QTest::keyClick(&dialog, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(materialControls(), 0);
+}
+
 }  // namespace
 }  // namespace ms::app

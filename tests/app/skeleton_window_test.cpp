@@ -11,6 +11,7 @@
 #include "app/main_dialog.h"
 #include "app/window_fixture.h"
 #include "platform/ui/viewport_widget.h"
+#include "render/scene_json.h"
 #include "skin/bones.h"
 #include "skin/envelope.h"
 
@@ -108,6 +109,53 @@ TEST_F(SkeletonWindow, ATranslateDragIsOneCommandAndTheBoneButtonsAreCommands) {
     scene.boneStates[1].poseAngles[0] = 0.4f;
     Press(1120);  // "a&X=0"
     EXPECT_EQ(state.editor.commandNames(), (std::vector<std::string>{"Translate", "aX=0"}));
+}
+
+// Ctrl+Z in the middle of a drag first ends the drag as its own step, then undoes it: the
+// moves that follow until the button comes up change nothing, and every step undoes exactly.
+TEST_F(SkeletonWindow, AnUndoOrACommandInTheMiddleOfADragFollowsTheDragsStep) {
+    auto dump = [&] { return SceneToJson(scene).dump(); };
+    Click(BoneMiddle(1));
+    const std::string start = dump();
+    Press(1087);  // "Translate"
+    Press(1114);  // axis "X"
+    const QPoint at = BoneMiddle(1);
+    QTest::mousePress(dialog.windowHandle(), Qt::LeftButton, {}, at);
+    QTest::mouseMove(dialog.windowHandle(), at + QPoint(20, 0));
+    QTest::mouseRelease(dialog.windowHandle(), Qt::LeftButton, {}, at + QPoint(20, 0));
+    const std::string afterFirst = dump();
+    ASSERT_NE(afterFirst, start);
+
+    const QPoint next = BoneMiddle(1);
+    QTest::mousePress(dialog.windowHandle(), Qt::LeftButton, {}, next);
+    QTest::mouseMove(dialog.windowHandle(), next + QPoint(15, 0));
+    QTest::keyClick(&dialog, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(dump(), afterFirst);
+    QTest::mouseMove(dialog.windowHandle(), next + QPoint(40, 0));
+    QTest::mouseRelease(dialog.windowHandle(), Qt::LeftButton, {}, next + QPoint(40, 0));
+    EXPECT_EQ(dump(), afterFirst);
+    EXPECT_EQ(state.editor.commandNames(), (std::vector<std::string>{"Translate", "Translate"}));
+
+    ASSERT_TRUE(state.editor.Undo());
+    EXPECT_EQ(dump(), start);
+    ASSERT_TRUE(state.editor.Redo());
+    EXPECT_EQ(dump(), afterFirst);
+
+    // Any command in the middle of a drag (a button's mnemonic) likewise follows the drag's step.
+    const QPoint third = BoneMiddle(1);
+    QTest::mousePress(dialog.windowHandle(), Qt::LeftButton, {}, third);
+    QTest::mouseMove(dialog.windowHandle(), third + QPoint(15, 0));
+    const std::string dragged = dump();
+    ASSERT_TRUE(state.editor.Run("Set", [](Model& m, Scene&) {
+        m.SetMaterialTolerance(0.5f);
+        return Status::Ok();
+    }));
+    QTest::mouseRelease(dialog.windowHandle(), Qt::LeftButton, {}, third + QPoint(30, 0));
+    EXPECT_EQ(state.editor.history().UndoStep().name, "Set");
+    ASSERT_TRUE(state.editor.Undo());
+    EXPECT_EQ(dump(), dragged);
+    ASSERT_TRUE(state.editor.Undo());
+    EXPECT_EQ(dump(), afterFirst);
 }
 
 TEST_F(SkeletonWindow, PresetsSetAndTheWheelWriteTheCameraEdits) {

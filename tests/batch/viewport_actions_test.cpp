@@ -104,6 +104,11 @@ TEST_F(ViewportActions, TraceRecordsTheCallsOfEachFrame) {
     Outcome failed = Batch({"--trace", dir.Path("no/such/dir/t.txt"), "clear"});
     EXPECT_EQ(failed.status, 1);
     EXPECT_NE(failed.err.find("No such file or directory"), std::string::npos) << failed.err;
+    // A trace that opens but cannot be written says so and why.
+    Outcome full = Batch({"--trace", "/dev/full", "render", dir.Path("c.png"), "8x8"});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("cannot write the trace file '/dev/full': No space left on device"), std::string::npos)
+        << full.err;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "edit/editor.h"
 
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <set>
 #include <sstream>
@@ -66,6 +68,23 @@ TEST_F(EditorTest, AFailedCommandLeavesEverythingAsItWas) {
     EXPECT_EQ(editor.history().size(), steps);
 }
 
+TEST_F(EditorTest, ACommandThatRunsOutOfMemoryFailsAndChangesNothing) {
+    ASSERT_TRUE(editor.Run("Replace", [](Model& m, Scene&) { return LoadModelFile(m, "figure.gmf"); }));
+    const std::string before = Now();
+    Status s = editor.Run("Merge", [](Model& m, Scene& scene) -> Status {
+        m.Clear();
+        scene.vertexPool.resize(10, 1);
+        throw std::bad_alloc();
+    });
+    EXPECT_FALSE(s);
+    EXPECT_NE(s.message().find("not enough memory"), std::string::npos);
+    EXPECT_EQ(Now(), before);
+    EXPECT_EQ(editor.history().size(), 1u);
+    ASSERT_TRUE(editor.Undo());
+    ASSERT_TRUE(editor.Redo());
+    EXPECT_EQ(Now(), before);
+}
+
 TEST_F(EditorTest, ACommandThatChangesNothingMakesNoStep) {
     ASSERT_TRUE(editor.Run("Replace", [](Model& m, Scene&) { return LoadModelFile(m, "figure.gmf"); }));
     ASSERT_EQ(editor.history().size(), 1u);
@@ -82,6 +101,16 @@ TEST_F(EditorTest, UndoAndRedoFailWithNothingToDo) {
     EXPECT_NE(e.str().find("nothing to undo"), std::string::npos);
 }
 
+// A selection that the restored Model does not have is dropped, so Connect says that nothing is
+// selected instead of connecting nothing and succeeding.
+TEST_F(EditorTest, UndoInTheBatchDropsASelectionThatNoLongerExists) {
+    std::ostringstream o, e;
+    const std::vector<std::string> args = {"load-skeleton", "figure.x", "replace", "figure.x",
+                                           "select-frame",  "Hips",     "undo",    "connect"};
+    EXPECT_EQ(RunBatch(args, o, e), 1);
+    EXPECT_NE(e.str().find("nothing is selected"), std::string::npos) << e.str();
+}
+
 TEST_F(EditorTest, TextureObjectsComeBackWithUndo) {
     ASSERT_TRUE(editor.Run("Replace", [](Model& m, Scene&) { return LoadModelFile(m, "figure.x"); }));
     ASSERT_GT(c.model.TextureCount(), 0);
@@ -95,6 +124,49 @@ TEST_F(EditorTest, TextureObjectsComeBackWithUndo) {
     EXPECT_EQ(c.model.TextureCount(), 0);
     ASSERT_TRUE(editor.Undo());
     EXPECT_EQ(c.model.Texture(0), first);
+}
+
+// The picked bone's envelope wire is drawn from its own buffer: undo and redo rebuild it.
+TEST_F(EditorTest, UndoAndRedoRebuildThePickedBonesEnvelopeWire) {
+    auto run = [&](std::vector<std::string> words) {
+        for (const BatchAction& a : BatchActions())
+            if (words[0] == a.name) return static_cast<bool>(a.run(c, std::span(words).subspan(1)));
+        return false;
+    };
+    ASSERT_TRUE(run({"load-skeleton", "figure.x"}));
+    ASSERT_TRUE(run({"pick-bone", "1"}));
+    const EnvelopeWire before = c.scene.envelopeWire;
+    ASSERT_TRUE(run({"set-envelope", "0", "0", "0", "0.4", "0.9", "0", "0", "2", "0.3", "0.7", "2", "off"}));
+    const EnvelopeWire after = c.scene.envelopeWire;
+    ASSERT_NE(std::memcmp(&before, &after, sizeof before), 0);
+    ASSERT_TRUE(editor.Undo());
+    EXPECT_EQ(std::memcmp(&c.scene.envelopeWire, &before, sizeof before), 0);
+    ASSERT_TRUE(editor.Redo());
+    EXPECT_EQ(std::memcmp(&c.scene.envelopeWire, &after, sizeof after), 0);
+}
+
+// Drawing the skeleton stores every bone's world matrix. A file may give a bone's world matrix
+// the index of another bone's local one, so that a draw changes the matrices between commands:
+// the state before the next step is the one after the draw.
+TEST_F(EditorTest, UndoRestoresMatricesThatADrawChangedBetweenCommands) {
+    ASSERT_TRUE(editor.Run("Open", [](Model&, Scene& s) {
+        D3DXMATRIX local;
+        D3DXMatrixTranslation(&local, 1, 0, 0);
+        AddBone(s, -1, local);
+        AddBone(s, 0, local);
+        GrowBoneStates(s);
+        s.bones[1].world = s.bones[0].local;
+        return Status::Ok();
+    }));
+    UpdateAll(c.scene);  // as DrawSkeleton does
+    ProjectBones(c.scene);
+    const std::string drawn = Now();
+    ASSERT_TRUE(editor.Run("Set", [](Model& m, Scene&) {
+        m.SetMaterialTolerance(0.5f);
+        return Status::Ok();
+    }));
+    ASSERT_TRUE(editor.Undo());
+    EXPECT_EQ(Now(), drawn);
 }
 
 TEST_F(EditorTest, StepsShareTheLargePoolsTheyDidNotChange) {
@@ -129,12 +201,33 @@ TEST(History, ForgetsTheOldestStepsBeyondItsBudget) {
     EXPECT_EQ(scene.vertexPool[0], 2);  // the state before the oldest step kept
 }
 
+// Between commands the camera moves the bones' screen positions: the state before the next step
+// then holds a copy of its own, which the budget counts.
+TEST(History, CountsWhatTheStateBeforeAStepHoldsOfItsOwn) {
+    Model model;
+    Scene scene;
+    Editor editor(model, scene);
+    ASSERT_TRUE(editor.Run("Open", [](Model&, Scene& s) {
+        s.boneStates.resize(10000);
+        return Status::Ok();
+    }));
+    const std::size_t states = scene.boneStates.size() * sizeof(BoneState);
+    EXPECT_GE(editor.history().bytes(), states);
+    for (BoneState& b : scene.boneStates) b.originScreen[0] = 0.5f;  // the camera moved
+    ASSERT_TRUE(editor.Run("Set", [](Model& m, Scene&) {
+        m.SetMaterialTolerance(0.25f);
+        return Status::Ok();
+    }));
+    EXPECT_GE(editor.history().bytes(), 2 * states);
+}
+
 TEST(History, BudgetFromTheEnvironment) {
     const struct {
         const char* text;
         std::size_t bytes;
     } cases[] = {{"", std::size_t{1} << 30}, {"4096", 4096}, {"2M", std::size_t{2} << 20},
-                 {"3G", std::size_t{3} << 30}, {"lots", std::size_t{1} << 30}, {"5X", std::size_t{1} << 30}};
+                 {"3G", std::size_t{3} << 30}, {"lots", std::size_t{1} << 30}, {"5X", std::size_t{1} << 30},
+                 {"-1", std::size_t{1} << 30}, {"99999999999999999G", std::numeric_limits<std::size_t>::max()}};
     for (const auto& c : cases) {
         setenv("MODELSMITH_UNDO_BUDGET", c.text, 1);
         EXPECT_EQ(History::BudgetFromEnvironment(), c.bytes) << c.text;
@@ -188,7 +281,9 @@ TEST_F(EditorTest, RandomBatchSequencesUndoAndRedoExactly) {
             const bool ok = static_cast<bool>(action->run(c, std::span(words).subspan(1)));
             const std::string after = Now();
             if (newest() == newestBefore) {  // a failed action or one that changed nothing: no step
-                if (!ok) EXPECT_EQ(after, before) << words[0];
+                if (!ok) {
+                    EXPECT_EQ(after, before) << words[0];
+                }
                 continue;
             }
             done.push_back({before, after});
