@@ -78,8 +78,13 @@ namespace {
 }  // namespace lanes4
 #if defined(__x86_64__)
 #define MS_WIDE_VERTEX_BATCHES 1
+// GCC takes the target from the pragma; clang from an attribute given to every function here.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 namespace lanes8 {
 namespace {
 #undef MS_LANE_COUNT
@@ -87,7 +92,11 @@ namespace {
 #include "platform/d3d8/vertex_batch_lanes.inc"
 }  // namespace
 }  // namespace lanes8
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #endif
 #endif
 
