@@ -429,8 +429,8 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants* planes, const 
         tex = {l->pixels, l->width, l->height, l->widthMask, l->heightMask, st.sampler.addressU, st.sampler.addressV,
                l->widthMask >= 0 ? __builtin_ctz(static_cast<unsigned>(l->width)) : -1};
     }
-    const int coord = st.coordAttr, spec = s.specularAttr;
-    const bool specular = spec >= 0 && (kSpecular || staged);
+    const int coord = st.coordAttr, specularAt = s.specularAttr;
+    const bool specular = specularAt >= 0 && (kSpecular || staged);
     const U forceAlpha = Splat<U>(s.fb.destAlpha ? 0u : 0xFF000000u), writeMask = Splat<U>(s.writeMask);
     const U low8 = Splat<U>(0xFFu);
     VI<N> iota;
@@ -479,8 +479,9 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants* planes, const 
         reg[D3DTA_DIFFUSE] = {Attribute<N>(pl, at, 0), Attribute<N>(pl, at, 1), Attribute<N>(pl, at, 2),
                               kAlpha ? Attribute<N>(pl, at, 3) : noAlpha};
         if (specular) {
-            reg[D3DTA_SPECULAR] = {Attribute<N>(pl, at, spec), Attribute<N>(pl, at, spec + 1),
-                                   Attribute<N>(pl, at, spec + 2), kAlpha ? Attribute<N>(pl, at, spec + 3) : noAlpha};
+            reg[D3DTA_SPECULAR] = {Attribute<N>(pl, at, specularAt), Attribute<N>(pl, at, specularAt + 1),
+                                   Attribute<N>(pl, at, specularAt + 2),
+                                   kAlpha ? Attribute<N>(pl, at, specularAt + 3) : noAlpha};
         } else {
             reg[D3DTA_SPECULAR] = SplatColor<N>(Color4{0, 0, 0, 0});
         }
