@@ -31,50 +31,16 @@
 #include "tools/connect.h"
 #include "tools/vertex_layout.h"
 
+#include "support/bench_skeleton.h"
+
 namespace {
 
-constexpr int kBones = 64;
 constexpr std::uint32_t kSkinnedFvf = 0x111A;  // XYZB3, LASTBETA_UBYTE4, NORMAL, TEX1
 constexpr std::int32_t kShadowVertices = 32768;
 constexpr std::int32_t kShadowTriangles = 1'000'000;
 
-// A binary tree of 64 bones, each 1 along its parent's x with a slight turn, with default
-// envelopes widened so that the falloffs overlap.
-ms::Scene Skeleton() {
-    ms::Scene s;
-    for (int b = 0; b < kBones; ++b) {
-        D3DXMATRIX local, turn;
-        D3DXMatrixTranslation(&local, b == 0 ? 0.0f : 1.0f, 0.0f, 0.0f);
-        D3DXMatrixRotationZ(&turn, b % 2 == 0 ? 0.4f : -0.4f);
-        D3DXMatrixMultiply(&local, &turn, &local);
-        ms::AddBone(s, b == 0 ? -1 : (b - 1) / 2, local);
-    }
-    ms::GrowBoneStates(s);
-    ms::SetUpHierarchy(s, 0, ms::kDefaultBoneLength);
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    ms::UpdatePose(s, 0, identity);
-    for (int b = 0; b < kBones; ++b) {
-        ms::SetDefaultEnvelope(s.boneStates[b].envelope, s.boneStates[b].length);
-        s.boneStates[b].envelope.dot1R2 = s.boneStates[b].envelope.dot2R2 = 0.5f;
-    }
-    return s;
-}
-
-// Points spread around the bones: each near a point of its bone's segment.
-std::vector<D3DXVECTOR3> Points(const ms::Scene& s, std::size_t count) {
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<float> along(0.0f, 1.0f), off(-0.4f, 0.4f);
-    std::vector<D3DXVECTOR3> points(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const ms::BoneState& b = s.boneStates[i % kBones];
-        const float t = along(rng);
-        points[i] = D3DXVECTOR3(b.origin[0] + t * (b.end[0] - b.origin[0]) + off(rng),
-                                b.origin[1] + t * (b.end[1] - b.origin[1]) + off(rng),
-                                b.origin[2] + t * (b.end[2] - b.origin[2]) + off(rng));
-    }
-    return points;
-}
+using ms::bench::PointsAroundBones;
+using ms::bench::Skeleton;
 
 // A Model of one mesh node made through a GMF file, its vertex bytes then written by `fill`.
 template <typename Fill>
@@ -117,7 +83,7 @@ const ms::Model& SkinnedModel(std::int32_t vertices) {
     if (!model) {
         model = std::make_unique<ms::Model>();
         const ms::Scene s = Skeleton();
-        const std::vector<D3DXVECTOR3> points = Points(s, static_cast<std::size_t>(vertices));
+        const std::vector<D3DXVECTOR3> points = PointsAroundBones(s, static_cast<std::size_t>(vertices));
         MakeModel(*model, kSkinnedFvf, vertices, vertices / 3, TriangleIndices(vertices / 3, vertices),
                   [&](ms::MeshGeometry& g) {
                       const std::size_t stride = static_cast<std::size_t>(g.stride);
@@ -187,7 +153,7 @@ void BM_UndoThenRedoConnect(benchmark::State& state) {
 void BM_WeightsAlone(benchmark::State& state) {
     const auto vertices = static_cast<std::size_t>(state.range(0));
     const ms::Scene s = Skeleton();
-    const std::vector<D3DXVECTOR3> points = Points(s, vertices);
+    const std::vector<D3DXVECTOR3> points = PointsAroundBones(s, vertices);
     const std::vector<D3DXVECTOR3> normals(vertices, D3DXVECTOR3(0, 1, 0));
     std::vector<ms::VertexWeights> out(vertices);
     for (auto _ : state) {

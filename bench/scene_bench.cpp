@@ -14,11 +14,11 @@
 #include "skin/envelope.h"
 #include "skin/scene_file.h"
 #include "skin/skin_weights.h"
+#include "support/bench_skeleton.h"
 #include "support/plain_io.h"
 
 namespace {
 
-constexpr int kBones = 64;
 constexpr std::size_t kVertices = 1'000'000;
 constexpr std::uint32_t kStride = 32;
 
@@ -28,47 +28,12 @@ std::string TempPath(const char* name) {
         .string();
 }
 
-// A binary tree of 64 bones, each 1 along its parent's x with a slight turn, with default
-// envelopes: one skeleton tree, as Connect weighs it.
-ms::Scene Skeleton() {
-    ms::Scene s;
-    for (int b = 0; b < kBones; ++b) {
-        D3DXMATRIX local, turn;
-        D3DXMatrixTranslation(&local, b == 0 ? 0.0f : 1.0f, 0.0f, 0.0f);
-        D3DXMatrixRotationZ(&turn, b % 2 == 0 ? 0.4f : -0.4f);
-        D3DXMatrixMultiply(&local, &turn, &local);
-        ms::AddBone(s, b == 0 ? -1 : (b - 1) / 2, local);
-    }
-    ms::GrowBoneStates(s);
-    ms::SetUpHierarchy(s, 0, ms::kDefaultBoneLength);
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    ms::UpdatePose(s, 0, identity);
-    for (int b = 0; b < kBones; ++b) {
-        ms::SetDefaultEnvelope(s.boneStates[b].envelope, s.boneStates[b].length);
-        s.boneStates[b].envelope.dot1R2 = s.boneStates[b].envelope.dot2R2 = 0.5f;  // overlapping falloffs
-    }
-    return s;
-}
-
-// Points spread around the bones: each near a point of its bone's segment.
-std::vector<D3DXVECTOR3> Points(const ms::Scene& s) {
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<float> along(0.0f, 1.0f), off(-0.4f, 0.4f);
-    std::vector<D3DXVECTOR3> points(kVertices);
-    for (std::size_t i = 0; i < kVertices; ++i) {
-        const ms::BoneState& b = s.boneStates[i % kBones];
-        const float t = along(rng);
-        points[i] = D3DXVECTOR3(b.origin[0] + t * (b.end[0] - b.origin[0]) + off(rng),
-                                b.origin[1] + t * (b.end[1] - b.origin[1]) + off(rng),
-                                b.origin[2] + t * (b.end[2] - b.origin[2]) + off(rng));
-    }
-    return points;
-}
+using ms::bench::PointsAroundBones;
+using ms::bench::Skeleton;
 
 void BM_WeighMillionVertices(benchmark::State& state) {
     const ms::Scene s = Skeleton();
-    const std::vector<D3DXVECTOR3> points = Points(s);
+    const std::vector<D3DXVECTOR3> points = PointsAroundBones(s, kVertices);
     std::vector<ms::VertexWeights> out(points.size());
     for (auto _ : state) {
         ms::SkinWeigher weigher(s, 0);
