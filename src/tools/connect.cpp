@@ -40,21 +40,18 @@ Status BindRigid(const Scene& scene, const Source& source, const std::vector<D3D
 // "BlendedMesh_" program.
 Status BindSkinned(const Scene& scene, const Source& source, const std::vector<D3DXVECTOR3>& positions,
                    const std::vector<D3DXVECTOR3>& normals, Addition& a, ProgressCounter* progress) {
-    const std::int32_t picked = PickedBone(scene);
-    const std::int32_t chosen = picked >= 0 ? picked : 0;
-    const int n = std::clamp(source.layout.BlendCount() + 1, 1, 4);
-    std::vector<VertexWeights> weights;
-    if (Status s = WeighAll(SkinWeigher(scene, chosen), positions, normals, n, weights, progress); !s) return s;
-
-    const Palette palette = BuildPalette(weights, scene.BoneCount());
+    SkinBinding binding;
+    if (Status s = WeighBinding(scene, source, positions, normals, DegenerateNormal::kCurveAtOne, progress, binding);
+        !s)
+        return s;
+    const auto& [chosen, n, weights, palette] = binding;
     if (palette.bones.size() > kLargestPalette)
         return Status::Error("its palette of " + std::to_string(palette.bones.size()) +
                              " bones does not fit the byte-sized matrix indices (at most 256)");
     std::vector<D3DXMATRIX> matrices;
-    if (Status s = PaletteMatrices(scene, palette, matrices); !s) return s;
-    const std::vector<std::int32_t> parents = BoneParents(scene);
+    std::vector<std::int32_t> parents;
     std::string name;
-    if (Status s = ProgramName("BlendedMesh_", n, palette, parents, chosen, name); !s) return s;
+    if (Status s = PaletteProgram(scene, binding, "BlendedMesh_", matrices, parents, name); !s) return s;
 
     const std::size_t stride = source.layout.stride;
     const std::int32_t normalAt = source.layout.Offset(kPropNormalX);

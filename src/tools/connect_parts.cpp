@@ -196,6 +196,25 @@ Status PaletteMatrices(const Scene& scene, const Palette& palette, std::vector<D
     return Status::Ok();
 }
 
+Status WeighBinding(const Scene& scene, const Source& source, std::span<const D3DXVECTOR3> positions,
+                    std::span<const D3DXVECTOR3> normals, DegenerateNormal degenerate, ProgressCounter* progress,
+                    SkinBinding& b) {
+    const std::int32_t picked = PickedBone(scene);
+    b.chosen = picked >= 0 ? picked : 0;
+    b.influences = std::clamp(source.layout.BlendCount() + 1, 1, 4);
+    const SkinWeigher weigher(scene, b.chosen, degenerate);
+    if (Status s = WeighAll(weigher, positions, normals, b.influences, b.weights, progress); !s) return s;
+    b.palette = BuildPalette(b.weights, scene.BoneCount());
+    return Status::Ok();
+}
+
+Status PaletteProgram(const Scene& scene, const SkinBinding& b, const std::string& prefix,
+                      std::vector<D3DXMATRIX>& matrices, std::vector<std::int32_t>& parents, std::string& name) {
+    if (Status s = PaletteMatrices(scene, b.palette, matrices); !s) return s;
+    parents = BoneParents(scene);
+    return ProgramName(prefix, b.influences, b.palette, parents, b.chosen, name);
+}
+
 Status WeighAll(const SkinWeigher& weigher, std::span<const D3DXVECTOR3> positions,
                 std::span<const D3DXVECTOR3> normals, int influences, std::vector<VertexWeights>& weights,
                 ProgressCounter* progress) {

@@ -125,6 +125,24 @@ Status WeighAll(const SkinWeigher& weigher, std::span<const D3DXVECTOR3> positio
                 std::span<const D3DXVECTOR3> normals, int influences, std::vector<VertexWeights>& weights,
                 ProgressCounter* progress);
 
+// The weighing of a skinned mesh or shadow: the chosen bone (the picked one, else bone 0), the
+// influences its layout gives (blend weights + 1, at most 4), the weights of every vertex from
+// the envelopes of the chosen bone's tree, and the palette those weights use.
+struct SkinBinding {
+    std::int32_t chosen = 0;
+    int influences = 1;
+    std::vector<VertexWeights> weights;
+    Palette palette;
+};
+Status WeighBinding(const Scene& scene, const Source& source, std::span<const D3DXVECTOR3> positions,
+                    std::span<const D3DXVECTOR3> normals, DegenerateNormal degenerate, ProgressCounter* progress,
+                    SkinBinding& binding);
+
+// The rest of a skinned binding once its palette was accepted: the palette matrices, the bones'
+// parents and the program name `prefix` + influences + palette.
+Status PaletteProgram(const Scene& scene, const SkinBinding& binding, const std::string& prefix,
+                      std::vector<D3DXMATRIX>& matrices, std::vector<std::int32_t>& parents, std::string& name);
+
 // `prefix` + n, then "_a_b" for each palette entry (bone - chosen, parent - chosen), then "_S".
 // Fails when the name would not fit the 1000-byte buffer it is built in.
 Status ProgramName(const std::string& prefix, int n, const Palette& palette, const std::vector<std::int32_t>& parents,

@@ -169,24 +169,19 @@ Status BindPlain(const Scene& scene, const std::vector<D3DXVECTOR3>& positions, 
 // weights, the copy's matrix indices P beyond the first's, and a "DropBlendedShadow_" program.
 Status BindBlended(const Scene& scene, const Source& source, const std::vector<D3DXVECTOR3>& positions,
                    const std::vector<D3DXVECTOR3>& normals, Addition& a, ProgressCounter* progress) {
-    const std::int32_t picked = PickedBone(scene);
-    const std::int32_t chosen = picked >= 0 ? picked : 0;
-    const int n = std::clamp(source.layout.BlendCount() + 1, 1, 4);
-    std::vector<VertexWeights> weights;
-    const SkinWeigher weigher(scene, chosen, DegenerateNormal::kZero);
-    if (Status s = WeighAll(weigher, positions, normals, n, weights, progress); !s) return s;
-
-    const Palette palette = BuildPalette(weights, scene.BoneCount());
+    SkinBinding binding;
+    if (Status s = WeighBinding(scene, source, positions, normals, DegenerateNormal::kZero, progress, binding); !s)
+        return s;
+    const auto& [chosen, n, weights, palette] = binding;
     const std::size_t P = palette.bones.size();
     if (P > kLargestExtrudedPalette)
         return Status::Error("its palette of " + std::to_string(P) +
                              " bones is too large for a shadow: its extruded copy needs byte-sized matrix indices "
                              "up to 2 x 128");
     std::vector<D3DXMATRIX> matrices;
-    if (Status s = PaletteMatrices(scene, palette, matrices); !s) return s;
-    const std::vector<std::int32_t> parents = BoneParents(scene);
+    std::vector<std::int32_t> parents;
     std::string name;
-    if (Status s = ProgramName("DropBlendedShadow_", n, palette, parents, chosen, name); !s) return s;
+    if (Status s = PaletteProgram(scene, binding, "DropBlendedShadow_", matrices, parents, name); !s) return s;
 
     const std::size_t count = positions.size(), stride = 4 * static_cast<std::size_t>(n) + 12;
     const std::size_t indicesAt = stride - 4;
