@@ -329,23 +329,6 @@ MS_LANES void GatherPlanes(const Interpolants* planes, const Lanes<N>& q, int co
     }
 }
 
-// QuantizeDepth of each lane's depth, computed as StartSpan and the general loop compute it.
-template <int N>
-MS_LANES VU<N> LaneDepths(const Planes<N>& pl, const Lanes<N>& q, std::int32_t bias) {
-    using D = typename Vec<N>::D;
-    const D zero = Splat<D>(0.0), one = Splat<D>(1.0);
-    const D x0 = __builtin_convertvector(q.x0, D), y = __builtin_convertvector(q.y, D);
-    const D i = __builtin_convertvector(q.i, D);
-    const D z0 = pl.z + pl.dzdx * (x0 - pl.zox) + pl.dzdy * (y - pl.zoy);
-    const D z = z0 + pl.dzdx * i;
-    const D positive = z > zero ? z : zero;  // NaN to 0
-    const D clamped = positive < one ? positive : one;
-    VI<N> q24 = __builtin_convertvector(clamped * Splat<D>(16777215.0) + Splat<D>(0.5), VI<N>) - Splat<VI<N>>(bias);
-    q24 = SelectI<N>(q24 < Splat<VI<N>>(0), Splat<VI<N>>(0), q24);
-    q24 = SelectI<N>(q24 > Splat<VI<N>>(0xFFFFFF), Splat<VI<N>>(0xFFFFFF), q24);
-    return std::bit_cast<VU<N>>(q24);
-}
-
 // Where the lanes are: the offsets from the span start, as StartSpan computes them.
 template <int N>
 struct Position {
@@ -405,99 +388,228 @@ MS_LANES void NextLanes(const Span* spans, int spanCount, int pitch, int* span, 
     q->contiguous = q->shared && q->count == N && q->offset[N - 1] - q->offset[0] == N - 1;
 }
 
-// The blend of each lane in use with the colour under it, as WriteColor blends.
+// Pixels of one span from lane 0 on, at consecutive offsets. Loads take whole vectors while the
+// N pixels stay in the row (this thread's: the lanes past the span read pixels that nothing else
+// writes meanwhile), else lane by lane. Stores write the lanes in use only, so that the loads of
+// the next spans, often the next pixels of the row, do not wait for a store that overlaps them.
 template <int N>
-MS_LANES VU<N> BlendLanes(const PixelSetup& s, const Colors<N>& c, VU<N> old, VI<N> live, int count) {
-    VU<N> out = old;
-    for (int l = 0; l < count; ++l) {
-        if (!live[l]) continue;
-        out[l] = BlendPixel(s, Color4{c.r[l], c.g[l], c.b[l], c.a[l]}, old[l]);
+struct Run {
+    int offset, count;
+    bool whole;  // N pixels from offset are in the row
+};
+
+template <int N>
+MS_LANES VU<N> Load(const std::uint32_t* buffer, const Run<N>& r) {
+    VU<N> v = Splat<VU<N>>(0u);
+    if (r.whole) {
+        std::memcpy(&v, buffer + r.offset, sizeof v);
+    } else {
+        for (int l = 0; l < r.count; ++l) v[l] = buffer[r.offset + l];
     }
-    return out;
+    return v;
+}
+template <int N>
+MS_LANES void Store(std::uint32_t* buffer, const Run<N>& r, VU<N> v) {
+    if (r.count == N) {
+        std::memcpy(buffer + r.offset, &v, sizeof v);
+        return;
+    }
+    // The lanes in use in pieces of 4, 2 and 1.
+    const char* lanes = reinterpret_cast<const char*>(&v);
+    char* to = reinterpret_cast<char*>(buffer + r.offset);
+    int l = 0;
+    for (int piece = N / 2; piece > 0; piece /= 2) {
+        if (!(r.count & piece)) continue;
+        std::memcpy(to + 4 * l, lanes + 4 * l, 4 * static_cast<std::size_t>(piece));
+        l += piece;
+    }
 }
 
-// kAlpha: something reads the alpha of the pixels (the target keeps it, the alpha test, blending);
-// without it no alpha is computed, as the written alpha byte is 0xFF whatever it would be.
+// The loop of one set-up. kAlpha: something reads the alpha of the pixels (the target keeps it,
+// the alpha test, blending); without it no alpha is computed, as the written alpha byte is 0xFF
+// whatever it would be.
 template <int N, Filter kFilter, bool kSpecular, bool kAlpha>
-MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants* planes, const Span* spans, int spanCount) {
+class Shader {
     using F = VF<N>;
     using U = VU<N>;
-    const bool staged = s.stageCount > 0;
-    const StageSetup& st = s.stages[0];
-    TextureView tex{};
-    if (const TextureLevel* l = st.level) {
-        tex = {l->pixels, l->width, l->height, l->widthMask, l->heightMask, st.sampler.addressU, st.sampler.addressV,
-               l->widthMask >= 0 ? __builtin_ctz(static_cast<unsigned>(l->width)) : -1};
+    using I = VI<N>;
+
+public:
+    MS_LANES explicit Shader(const PixelSetup& s) : s_(s) {
+        const StageSetup& st = s.stages[0];
+        if (const TextureLevel* l = st.level) {
+            tex_ = {l->pixels, l->width, l->height, l->widthMask, l->heightMask, st.sampler.addressU,
+                    st.sampler.addressV, l->widthMask >= 0 ? __builtin_ctz(static_cast<unsigned>(l->width)) : -1};
+        }
+        staged_ = s.stageCount > 0;
+        specular_ = s.specularAttr >= 0 && (kSpecular || staged_);
+        forceAlpha_ = Splat<U>(s.fb.destAlpha ? 0u : 0xFF000000u);
+        writeMask_ = Splat<U>(s.writeMask);
+        for (int l = 0; l < N; ++l) iota_[l] = l;
+        ds_ = s.depthTest ? s.fb.depthStencil : nullptr;
+        lateDepthWrite_ = ds_ && s.depthWrite && s.alphaTest;
     }
-    const int coord = st.coordAttr, specularAt = s.specularAttr;
-    const bool specular = specularAt >= 0 && (kSpecular || staged);
-    const U forceAlpha = Splat<U>(s.fb.destAlpha ? 0u : 0xFF000000u), writeMask = Splat<U>(s.writeMask);
-    const U low8 = Splat<U>(0xFFu);
-    VI<N> iota;
-    for (int l = 0; l < N; ++l) iota[l] = l;
-    std::uint32_t* const color = s.fb.color;
-    std::uint32_t* const ds = s.depthTest ? s.fb.depthStencil : nullptr;
-    const bool lateDepthWrite = ds && s.depthWrite && s.alphaTest;
 
-    const int attributes = planes[0].count;
-    Planes<N> one, mixed;  // the planes of one primitive in all lanes; of several
-    int oneOf = -1;
-
-    int span = 0, next = 0;
-    while (span < spanCount) {
-        Lanes<N> q;
-        NextLanes<N>(spans, spanCount, s.fb.pitch, &span, &next, &q);
-        if (q.shared && q.plane[0] != oneOf) {
-            oneOf = q.plane[0];
-            SplatPlanes<N>(planes[oneOf], &one);
-        } else if (!q.shared) {
-            GatherPlanes<N>(planes, q, attributes, &mixed);
+    // Spans of any length, in order: long ones a span at a time, runs of short ones packed.
+    MS_LANES void Rows(const Interpolants* planes, const Span* spans, int count) {
+        int first = 0;  // of the run of short spans so far
+        for (int k = 0; k < count; ++k) {
+            if (k + kAhead < count) Prefetch(spans[k + kAhead]);
+            const Span& sp = spans[k];
+            if (sp.x1 - sp.x0 + 1 < kLongSpan) continue;
+            if (first < k) Packed(planes, spans + first, k - first);
+            Along(planes[sp.plane], sp);
+            first = k + 1;
         }
-        const Planes<N>& pl = q.shared ? one : mixed;
-        VI<N> live = iota < Splat<VI<N>>(q.count);
+        if (first < count) Packed(planes, spans + first, count - first);
+    }
+
+private:
+    // The rows of the buffers are rarely in the cache when a span comes to them: the lines of
+    // the span kAhead spans on are fetched meanwhile.
+    static constexpr int kAhead = 16;
+    MS_LANES void Prefetch(const Span& sp) const {
+        const std::size_t first = static_cast<std::size_t>(sp.y) * static_cast<std::size_t>(s_.fb.pitch) +
+                                  static_cast<std::size_t>(sp.x0);
+        const std::size_t last = first + static_cast<std::size_t>(sp.x1 - sp.x0);
+        for (std::size_t at : {first, last}) {
+            __builtin_prefetch(s_.fb.color + at, 1);
+            if (ds_) __builtin_prefetch(ds_ + at, 1);
+        }
+    }
+
+    // Spans at least this long are shaded N pixels at a time along the span; shorter ones share
+    // their vectors with the next spans.
+    static constexpr int kLongSpan = N / 2;
+
+    // One span from its start, N pixels at a time: the planes at the span start once, as
+    // StartSpan computes them, then along the span.
+    MS_LANES void Along(const Interpolants& p, const Span& sp) {
+        const float fx = static_cast<float>(sp.x0) - p.ox, fy = static_cast<float>(sp.y) - p.oy;
+        float base[kMaxAttributes];
+        for (int k = 0; k < p.count; ++k) base[k] = p.a[k] + p.adx[k] * fx + p.ady[k] * fy;
+        const F rhw0 = Splat<F>(p.rhw + p.drhwdx * fx + p.drhwdy * fy), drhwdx = Splat<F>(p.drhwdx);
+        using D = typename Vec<N>::D;
+        const D z0 = Splat<D>(p.z + p.dzdx * (static_cast<double>(sp.x0) - p.ox) +
+                              p.dzdy * (static_cast<double>(sp.y) - p.oy));
+        const D dzdx = Splat<D>(p.dzdx);
+        const int length = sp.x1 - sp.x0 + 1;
+        const int row = sp.y * s_.fb.pitch + sp.x0, rowEnd = (sp.y + 1) * s_.fb.pitch;
+        for (int i = 0; i < length; i += N) {
+            const I index = Splat<I>(i) + iota_;
+            const Run<N> run{row + i, length - i < N ? length - i : N, row + i + N <= rowEnd};
+            const F fi = __builtin_convertvector(index, F);
+            const U z = ds_ ? Quantize(z0 + dzdx * __builtin_convertvector(index, D)) : Splat<U>(0u);
+            Pixels(run, iota_ < Splat<I>(run.count), z, [&] {
+                const F w = Splat<F>(1.0f) / (rhw0 + drhwdx * fi);
+                return [&, w](int k) { return (Splat<F>(base[k]) + Splat<F>(p.adx[k]) * fi) * w; };
+            });
+        }
+    }
+
+    // Spans of several primitives, N pixels at a time across them.
+    MS_LANES void Packed(const Interpolants* planes, const Span* spans, int spanCount) {
+        const int attributes = planes[0].count;
+        Planes<N> one, mixed;  // the planes of one primitive in all lanes; of several
+        int oneOf = -1;
+        int span = 0, next = 0;
+        while (span < spanCount) {
+            Lanes<N> q;
+            NextLanes<N>(spans, spanCount, s_.fb.pitch, &span, &next, &q);
+            if (q.shared && q.plane[0] != oneOf) {
+                oneOf = q.plane[0];
+                SplatPlanes<N>(planes[oneOf], &one);
+            } else if (!q.shared) {
+                GatherPlanes<N>(planes, q, attributes, &mixed);
+            }
+            const Planes<N>& pl = q.shared ? one : mixed;
+            const U z = ds_ ? LaneDepths(pl, q) : Splat<U>(0u);
+            Pixels(q, iota_ < Splat<I>(q.count), z, [&] {
+                // As StartSpan and the general loop: the planes at the span start, then along the span.
+                Position<N> at;
+                at.fx = __builtin_convertvector(q.x0, F) - pl.ox;
+                at.fy = __builtin_convertvector(q.y, F) - pl.oy;
+                at.fi = __builtin_convertvector(q.i, F);
+                at.w = Splat<F>(1.0f) / ((pl.rhw + pl.drhwdx * at.fx + pl.drhwdy * at.fy) + pl.drhwdx * at.fi);
+                return [&pl, at](int k) { return Attribute<N>(pl, at, k); };
+            });
+        }
+    }
+
+    // QuantizeDepth of each lane's depth.
+    MS_LANES U Quantize(typename Vec<N>::D z) const {
+        using D = typename Vec<N>::D;
+        const D zero = Splat<D>(0.0), one = Splat<D>(1.0);
+        const D positive = z > zero ? z : zero;  // NaN to 0
+        const D clamped = positive < one ? positive : one;
+        I q24 = __builtin_convertvector(clamped * Splat<D>(16777215.0) + Splat<D>(0.5), I) - Splat<I>(s_.depthBias);
+        q24 = SelectI<N>(q24 < Splat<I>(0), Splat<I>(0), q24);
+        q24 = SelectI<N>(q24 > Splat<I>(0xFFFFFF), Splat<I>(0xFFFFFF), q24);
+        return std::bit_cast<U>(q24);
+    }
+
+    MS_LANES U LaneDepths(const Planes<N>& pl, const Lanes<N>& q) const {
+        using D = typename Vec<N>::D;
+        const D x0 = __builtin_convertvector(q.x0, D), y = __builtin_convertvector(q.y, D);
+        const D z0 = pl.z + pl.dzdx * (x0 - pl.zox) + pl.dzdy * (y - pl.zoy);
+        return Quantize(z0 + pl.dzdx * __builtin_convertvector(q.i, D));
+    }
+
+    // The tests and writes of the live lanes at `where` (Lanes or Run), depth z; `attributes()`
+    // gives the function of the lanes' attributes, called only when some lane passes the depth test.
+    template <typename Where, typename Attributes>
+    MS_LANES void Pixels(const Where& where, I live, U z, Attributes&& attributes) {
         // Depth first; with an alpha test the depth is written once the test has passed.
-        U z = Splat<U>(0u), oldDs = z;
-        if (ds) {
-            z = LaneDepths<N>(pl, q, s.depthBias);
-            oldDs = Load<N>(ds, q);
-            live &= Passes<N>(s.depthFunc, z, oldDs >> 8);
-            if (s.depthWrite && !s.alphaTest && Any<N>(live))
-                Store<N>(ds, q, SelectU<N>(live, (z << 8) | (oldDs & low8), oldDs));
+        U oldDs = Splat<U>(0u);
+        const U low8 = Splat<U>(0xFFu);
+        if (ds_) {
+            oldDs = Load<N>(ds_, where);
+            live &= Passes<N>(s_.depthFunc, z, oldDs >> 8);
+            if (s_.depthWrite && !s_.alphaTest && Any<N>(live))
+                Store<N>(ds_, where, SelectU<N>(live, (z << 8) | (oldDs & low8), oldDs));
         }
-        if (!Any<N>(live)) continue;
+        if (!Any<N>(live)) return;
+        const Colors<N> c = Shade(attributes());
+        const U alpha = kAlpha ? UnitToByte<N>(c.a) : Splat<U>(0u);
+        if (s_.alphaTest) {
+            live &= Passes<N>(s_.alphaFunc, alpha, Splat<U>(s_.alphaRef));
+            if (!Any<N>(live)) return;
+            if (lateDepthWrite_) Store<N>(ds_, where, SelectU<N>(live, (z << 8) | (oldDs & low8), oldDs));
+        }
+        std::uint32_t* const color = s_.fb.color;
+        const U old = Load<N>(color, where);
+        U out = s_.blend ? BlendLanes(c, old, live)
+                         : (alpha << 24) | (UnitToByte<N>(c.r) << 16) | (UnitToByte<N>(c.g) << 8) | UnitToByte<N>(c.b);
+        out = ((out | forceAlpha_) & writeMask_) | (old & ~writeMask_);
+        Store<N>(color, where, SelectU<N>(live, out, old));
+    }
 
-        // As StartSpan and the general loop: the planes at the span start, then along the span.
-        Position<N> at;
-        at.fx = __builtin_convertvector(q.x0, F) - pl.ox;
-        at.fy = __builtin_convertvector(q.y, F) - pl.oy;
-        at.fi = __builtin_convertvector(q.i, F);
-        at.w = Splat<F>(1.0f) / ((pl.rhw + pl.drhwdx * at.fx + pl.drhwdy * at.fy) + pl.drhwdx * at.fi);
-
+    // The colour of the lanes from their attributes (attr(k): attribute k of each lane).
+    template <typename Attr>
+    MS_LANES Colors<N> Shade(Attr&& attr) const {
         // The registers a stage reads, by D3DTA_* selector: DIFFUSE, CURRENT, TEXTURE, TFACTOR, SPECULAR.
+        const StageSetup& st = s_.stages[0];
+        const int specularAt = s_.specularAttr;
         Colors<N> reg[5];
         const F noAlpha = Splat<F>(0.0f);
-        reg[D3DTA_DIFFUSE] = {Attribute<N>(pl, at, 0), Attribute<N>(pl, at, 1), Attribute<N>(pl, at, 2),
-                              kAlpha ? Attribute<N>(pl, at, 3) : noAlpha};
-        if (specular) {
-            reg[D3DTA_SPECULAR] = {Attribute<N>(pl, at, specularAt), Attribute<N>(pl, at, specularAt + 1),
-                                   Attribute<N>(pl, at, specularAt + 2),
-                                   kAlpha ? Attribute<N>(pl, at, specularAt + 3) : noAlpha};
+        reg[D3DTA_DIFFUSE] = {attr(0), attr(1), attr(2), kAlpha ? attr(3) : noAlpha};
+        if (specular_) {
+            reg[D3DTA_SPECULAR] = {attr(specularAt), attr(specularAt + 1), attr(specularAt + 2),
+                                   kAlpha ? attr(specularAt + 3) : noAlpha};
         } else {
             reg[D3DTA_SPECULAR] = SplatColor<N>(Color4{0, 0, 0, 0});
         }
         Colors<N> c = reg[D3DTA_DIFFUSE];
-        if (staged) {
+        if (staged_) {
             reg[D3DTA_CURRENT] = reg[D3DTA_DIFFUSE];
             if constexpr (kFilter == Filter::kPoint) {
-                const F u = Attribute<N>(pl, at, coord), v = Attribute<N>(pl, at, coord + 1);
-                reg[D3DTA_TEXTURE] = SamplePoint<N, kAlpha>(tex, u, v);
+                reg[D3DTA_TEXTURE] = SamplePoint<N, kAlpha>(tex_, attr(st.coordAttr), attr(st.coordAttr + 1));
             } else if constexpr (kFilter == Filter::kLinear) {
-                const F u = Attribute<N>(pl, at, coord), v = Attribute<N>(pl, at, coord + 1);
-                reg[D3DTA_TEXTURE] = SampleLinear<N, kAlpha>(tex, u, v);
+                reg[D3DTA_TEXTURE] = SampleLinear<N, kAlpha>(tex_, attr(st.coordAttr), attr(st.coordAttr + 1));
             } else {
                 reg[D3DTA_TEXTURE] = SplatColor<N>(Color4{0, 0, 0, 1});
             }
-            reg[D3DTA_TFACTOR] = SplatColor<N>(s.textureFactor);
+            reg[D3DTA_TFACTOR] = SplatColor<N>(s_.textureFactor);
             const Colors<N>&c1 = reg[st.colorArg[1]], &c2 = reg[st.colorArg[2]];
             c.r = Sat<N>(Operate<N>(st.colorOp, c1.r, c2.r));
             c.g = Sat<N>(Operate<N>(st.colorOp, c1.g, c2.g));
@@ -513,19 +625,30 @@ MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants* planes, const 
             c.g = Sat<N>(c.g + reg[D3DTA_SPECULAR].g);
             c.b = Sat<N>(c.b + reg[D3DTA_SPECULAR].b);
         }
-
-        const U alpha = kAlpha ? UnitToByte<N>(c.a) : Splat<U>(0u);
-        if (s.alphaTest) {
-            live &= Passes<N>(s.alphaFunc, alpha, Splat<U>(s.alphaRef));
-            if (!Any<N>(live)) continue;
-            if (lateDepthWrite) Store<N>(ds, q, SelectU<N>(live, (z << 8) | (oldDs & low8), oldDs));
-        }
-        const U old = Load<N>(color, q);
-        U out = s.blend ? BlendLanes<N>(s, c, old, live, q.count)
-                        : (alpha << 24) | (UnitToByte<N>(c.r) << 16) | (UnitToByte<N>(c.g) << 8) | UnitToByte<N>(c.b);
-        out = ((out | forceAlpha) & writeMask) | (old & ~writeMask);
-        Store<N>(color, q, SelectU<N>(live, out, old));
+        return c;
     }
+
+    // The blend of each live lane with the colour under it, as WriteColor blends.
+    MS_LANES U BlendLanes(const Colors<N>& c, U old, I live) const {
+        U out = old;
+        for (int l = 0; l < N; ++l) {
+            if (!live[l]) continue;
+            out[l] = BlendPixel(s_, Color4{c.r[l], c.g[l], c.b[l], c.a[l]}, old[l]);
+        }
+        return out;
+    }
+
+    const PixelSetup& s_;
+    TextureView tex_{};
+    bool staged_ = false, specular_ = false, lateDepthWrite_ = false;
+    U forceAlpha_, writeMask_;
+    I iota_;
+    std::uint32_t* ds_ = nullptr;
+};
+
+template <int N, Filter kFilter, bool kSpecular, bool kAlpha>
+MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants* planes, const Span* spans, int count) {
+    Shader<N, kFilter, kSpecular, kAlpha>(s).Rows(planes, spans, count);
 }
 
 template <Filter kFilter, bool kSpecular, bool kAlpha>
