@@ -283,11 +283,22 @@ struct Planes {
     typename Vec<N>::D z, dzdx, dzdy, zox, zoy;  // depth, in double
 };
 
+// The attributes a loop reads, by index.
+struct UsedAttributes {
+    int count = 0;
+    int k[kMaxAttributes];
+    void Add(int first, int n) {
+        for (int i = 0; i < n; ++i) k[count++] = first + i;
+    }
+};
+
+// The planes of p in all lanes.
 template <int N>
-MS_LANES void SplatPlanes(const Interpolants& p, Planes<N>* pl) {
+MS_LANES void SplatPlanes(const Interpolants& p, const UsedAttributes& used, Planes<N>* pl) {
     using F = VF<N>;
     using D = typename Vec<N>::D;
-    for (int k = 0; k < p.count; ++k) {
+    for (int u = 0; u < used.count; ++u) {
+        const int k = used.k[u];
         pl->a[k] = Splat<F>(p.a[k]);
         pl->dx[k] = Splat<F>(p.adx[k]);
         pl->dy[k] = Splat<F>(p.ady[k]);
@@ -306,15 +317,17 @@ MS_LANES void SplatPlanes(const Interpolants& p, Planes<N>* pl) {
 
 // Lanes of several primitives: each lane's values from its own planes.
 template <int N>
-MS_LANES void GatherPlanes(const Interpolants* planes, const Lanes<N>& q, int count, Planes<N>* pl) {
+MS_LANES void GatherPlanes(const Interpolants* planes, const Lanes<N>& q, const UsedAttributes& used, Planes<N>* pl) {
     const Interpolants* p[N];
     for (int l = 0; l < N; ++l) p[l] = &planes[q.plane[l]];
-    for (int k = 0; k < count; ++k)
+    for (int u = 0; u < used.count; ++u) {
+        const int k = used.k[u];
         for (int l = 0; l < N; ++l) {
             pl->a[k][l] = p[l]->a[k];
             pl->dx[k][l] = p[l]->adx[k];
             pl->dy[k][l] = p[l]->ady[k];
         }
+    }
     for (int l = 0; l < N; ++l) {
         pl->rhw[l] = p[l]->rhw;
         pl->drhwdx[l] = p[l]->drhwdx;
@@ -448,6 +461,9 @@ public:
         for (int l = 0; l < N; ++l) iota_[l] = l;
         ds_ = s.depthTest ? s.fb.depthStencil : nullptr;
         lateDepthWrite_ = ds_ && s.depthWrite && s.alphaTest;
+        used_.Add(0, kAlpha ? 4 : 3);
+        if (specular_) used_.Add(s.specularAttr, kAlpha ? 4 : 3);
+        if (staged_ && kFilter != Filter::kNone) used_.Add(st.coordAttr, 2);
     }
 
     // Spans of any length, in order: long ones a span at a time, runs of short ones packed.
@@ -480,14 +496,17 @@ private:
 
     // Spans at least this long are shaded N pixels at a time along the span; shorter ones share
     // their vectors with the next spans.
-    static constexpr int kLongSpan = N / 2;
+    static constexpr int kLongSpan = N;
 
     // One span from its start, N pixels at a time: the planes at the span start once, as
     // StartSpan computes them, then along the span.
     MS_LANES void Along(const Interpolants& p, const Span& sp) {
         const float fx = static_cast<float>(sp.x0) - p.ox, fy = static_cast<float>(sp.y) - p.oy;
         float base[kMaxAttributes];
-        for (int k = 0; k < p.count; ++k) base[k] = p.a[k] + p.adx[k] * fx + p.ady[k] * fy;
+        for (int u = 0; u < used_.count; ++u) {
+            const int k = used_.k[u];
+            base[k] = p.a[k] + p.adx[k] * fx + p.ady[k] * fy;
+        }
         const F rhw0 = Splat<F>(p.rhw + p.drhwdx * fx + p.drhwdy * fy), drhwdx = Splat<F>(p.drhwdx);
         using D = typename Vec<N>::D;
         const D z0 = Splat<D>(p.z + p.dzdx * (static_cast<double>(sp.x0) - p.ox) +
@@ -509,7 +528,6 @@ private:
 
     // Spans of several primitives, N pixels at a time across them.
     MS_LANES void Packed(const Interpolants* planes, const Span* spans, int spanCount) {
-        const int attributes = planes[0].count;
         Planes<N> one, mixed;  // the planes of one primitive in all lanes; of several
         int oneOf = -1;
         int span = 0, next = 0;
@@ -518,9 +536,9 @@ private:
             NextLanes<N>(spans, spanCount, s_.fb.pitch, &span, &next, &q);
             if (q.shared && q.plane[0] != oneOf) {
                 oneOf = q.plane[0];
-                SplatPlanes<N>(planes[oneOf], &one);
+                SplatPlanes<N>(planes[oneOf], used_, &one);
             } else if (!q.shared) {
-                GatherPlanes<N>(planes, q, attributes, &mixed);
+                GatherPlanes<N>(planes, q, used_, &mixed);
             }
             const Planes<N>& pl = q.shared ? one : mixed;
             const U z = ds_ ? LaneDepths(pl, q) : Splat<U>(0u);
@@ -644,6 +662,7 @@ private:
     U forceAlpha_, writeMask_;
     I iota_;
     std::uint32_t* ds_ = nullptr;
+    UsedAttributes used_;
 };
 
 template <int N, Filter kFilter, bool kSpecular, bool kAlpha>
