@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
 #include <new>
 #include <thread>
 
@@ -20,10 +21,10 @@ constexpr float kGuardPixels = 16384.0f;
 // The vertex count a draw may process at once.
 constexpr UINT kChunkPrimitives = 4096;
 
-// Indexed triangle lists of this many triangles go to DrawBinned, which takes them in chunks of
-// kBinnedChunk.
+// Filled indexed triangle lists of this many triangles go to DrawBinned, which takes them in
+// chunks of kBinnedChunk: their processed vertices stay in the second-level cache.
 constexpr UINT kBinnedPrimitives = 256;
-constexpr UINT kBinnedChunk = 16384;
+constexpr UINT kBinnedChunk = 8192;
 
 // Vertices fewer than this are processed by one thread.
 constexpr UINT kParallelVertices = 512;
@@ -672,16 +673,38 @@ void SoftwareDevice::Rasterize(const DrawState& d, bool share, Draw&& primitives
     pool_->Run([&](int t) { draw(t, pool_->size()); });
 }
 
-// Large indexed triangle lists on all threads at once, chunk by chunk: the threads share the
-// chunk's new vertices, then its triangles, each sorting its part out to the threads whose bands
-// they reach (culled and empty ones to none); then each draws, in order, the triangles of every
-// part that reach its bands. No thread walks the triangles of another.
+// Bands of rows that DrawBinned hands out: the rows top..bottom-1 of the viewport in bands of
+// 2^kBandShift rows, numbered from the one holding `top`.
+struct SoftwareDevice::Bands {
+    int first = 0, count = 0;
+    explicit Bands(const RasterSetup& rs) {
+        constexpr int shift = RasterSetup::kBandShift;
+        first = rs.top >> shift;
+        count = rs.bottom > rs.top ? ((rs.bottom - 1) >> shift) - first + 1 : 0;
+    }
+    int Of(int row) const { return (row >> RasterSetup::kBandShift) - first; }
+    // The rows of band b, within the viewport.
+    void Rows(const RasterSetup& rs, int b, int* top, int* bottom) const {
+        constexpr int shift = RasterSetup::kBandShift;
+        *top = std::max(rs.top, (first + b) << shift);
+        *bottom = std::min(rs.bottom, (first + b + 1) << shift);
+    }
+};
+
+// Large filled indexed triangle lists on all threads at once, chunk by chunk: the threads share
+// the chunk's new vertices, then its triangles, each sorting its part into lists of the bands of
+// rows they reach (culled and empty ones into none); then each thread takes the next band not
+// yet drawn and draws its triangles, in order, with the band as the scissor. A thread that
+// finishes early takes more bands; no band is drawn by two threads at once.
 template <typename IndexAt>
 void SoftwareDevice::DrawBinned(const DrawState& d, UINT primitiveCount, const std::uint8_t* data, UINT stride,
                                 UINT lowest, const IndexAt& indexAt) {
     const int threads = pool_->size();
     const auto parts = static_cast<UINT>(threads);
+    const Bands bands(d.primitive.raster);
+    if (bands.count == 0) return;
     SpinBarrier barrier(threads);
+    std::atomic<int> nextBand{0};
     pool_->Run([&](int t) {
         const auto part = static_cast<UINT>(t);
         VertexSetup vs = d.vertex;
@@ -692,8 +715,7 @@ void SoftwareDevice::DrawBinned(const DrawState& d, UINT primitiveCount, const s
         PrimitiveSetup setup = d.primitive;
         SpanBatch batch(d.pixel);
         setup.raster.batch = &batch;
-        setup.raster.band = t;
-        setup.raster.bandCount = threads;
+        std::vector<std::uint32_t>* const myBins = &bins_[part * static_cast<std::size_t>(bands.count)];
         OutVertex* v = vertices_.data();
         UINT frontier = lowest;  // as in DrawIndexedPrimitiveUP; every thread keeps the same
         for (UINT begin = 0; begin < primitiveCount; begin += kBinnedChunk) {
@@ -707,27 +729,29 @@ void SoftwareDevice::DrawBinned(const DrawState& d, UINT primitiveCount, const s
                 frontier = top + 1;
             }
             barrier.Wait();
-            std::vector<std::uint32_t>& bin = bins_[part];
-            bin.clear();
+            if (t == 0) nextBand.store(0, std::memory_order_relaxed);  // nobody takes bands until the next wait
+            for (int b = 0; b < bands.count; ++b) myBins[b].clear();
             const UINT n = end - begin, from = begin + n / parts * part;
             const UINT to = part + 1 == parts ? end : from + n / parts;
             for (UINT k = from; k < to; ++k) {
-                const std::uint32_t mask = TriangleThreads(d.primitive, v[indexAt(3 * k) - lowest],
-                                                           v[indexAt(3 * k + 1) - lowest],
-                                                           v[indexAt(3 * k + 2) - lowest], threads);
-                if (mask) bin.push_back(k << 8 | mask);
+                int rowTop = 0, rowBottom = 0;
+                if (!TriangleRows(d.primitive, v[indexAt(3 * k) - lowest], v[indexAt(3 * k + 1) - lowest],
+                                  v[indexAt(3 * k + 2) - lowest], &rowTop, &rowBottom))
+                    continue;
+                for (int b = bands.Of(rowTop), last = bands.Of(rowBottom); b <= last; ++b) myBins[b].push_back(k);
             }
             barrier.Wait();
-            for (const std::vector<std::uint32_t>& sorted : bins_) {
-                for (const std::uint32_t entry : sorted) {
-                    if (!(entry >> part & 1)) continue;
-                    const UINT k = entry >> 8;
-                    const OutVertex& a = v[indexAt(3 * k) - lowest];
-                    DrawTriangle(setup, a, v[indexAt(3 * k + 1) - lowest], v[indexAt(3 * k + 2) - lowest], a);
+            for (int b; (b = nextBand.fetch_add(1, std::memory_order_relaxed)) < bands.count;) {
+                bands.Rows(d.primitive.raster, b, &setup.raster.top, &setup.raster.bottom);
+                for (UINT p = 0; p < parts; ++p) {
+                    for (const std::uint32_t k : bins_[p * static_cast<std::size_t>(bands.count) + b]) {
+                        const OutVertex& a = v[indexAt(3 * k) - lowest];
+                        DrawTriangle(setup, a, v[indexAt(3 * k + 1) - lowest], v[indexAt(3 * k + 2) - lowest], a);
+                    }
                 }
             }
+            batch.Flush();  // before another thread may take these bands in the next chunk
         }
-        batch.Flush();
     });
 }
 
@@ -805,12 +829,15 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
     if (span > kMaxVertexSpan) return D3DERR_INVALIDCALL;
     DrawState d;
     PrepareDraw(&d);
-    const bool binned = pool_ && type == D3DPT_TRIANGLELIST && primitiveCount >= kBinnedPrimitives;
+    const bool binned = pool_ && type == D3DPT_TRIANGLELIST && primitiveCount >= kBinnedPrimitives &&
+                        d.primitive.fillMode != D3DFILL_POINT && d.primitive.fillMode != D3DFILL_WIREFRAME;
     try {
         if (vertices_.size() < span) vertices_.resize(span);
         if (binned) {
-            bins_.resize(static_cast<std::size_t>(pool_->size()));
-            for (std::vector<std::uint32_t>& bin : bins_) bin.reserve(kBinnedChunk);
+            // Each list holds at most its thread's part of a chunk: the drawing threads never allocate.
+            const auto parts = static_cast<std::size_t>(pool_->size());
+            bins_.resize(std::max(bins_.size(), parts * static_cast<std::size_t>(Bands(d.primitive.raster).count)));
+            for (std::vector<std::uint32_t>& bin : bins_) bin.reserve(kBinnedChunk / parts + parts);
         }
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

@@ -133,6 +133,7 @@ private:
                  OutVertex* out);
     template <typename Draw>
     void Rasterize(const DrawState& draw, bool share, Draw&& primitives);
+    struct Bands;
     template <typename IndexAt>
     void DrawBinned(const DrawState& draw, UINT primitiveCount, const std::uint8_t* data, UINT stride, UINT lowest,
                     const IndexAt& indexAt);
@@ -160,7 +161,7 @@ private:
     MatrixPalette palette_;
     std::unique_ptr<ThreadPool> pool_;                  // null: one thread
     std::vector<std::unique_ptr<MatrixPalette>> palettes_;  // one for each further thread
-    std::vector<std::vector<std::uint32_t>> bins_;          // DrawBinned: triangles each thread sorted out
+    std::vector<std::vector<std::uint32_t>> bins_;          // DrawBinned: triangles by thread and band
 };
 
 // Makes the Direct3D object of the software device.

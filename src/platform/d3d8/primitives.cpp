@@ -1,5 +1,7 @@
 #include "platform/d3d8/primitives.h"
 
+#include <algorithm>
+
 #include "platform/d3d8/clipper.h"
 #include "platform/d3d8/d3d8states.h"
 
@@ -18,13 +20,23 @@ std::uint64_t VertexCountOf(D3DPRIMITIVETYPE type, std::uint64_t count) {
     }
 }
 
-std::uint32_t TriangleThreads(const PrimitiveSetup& s, const OutVertex& a, const OutVertex& b, const OutVertex& c,
-                              int threads) {
-    if (a.view & b.view & c.view) return 0;
+bool TriangleRows(const PrimitiveSetup& s, const OutVertex& a, const OutVertex& b, const OutVertex& c, int* top,
+                  int* bottom) {
+    if (a.view & b.view & c.view) return false;
     const std::uint32_t planes = a.clip | b.clip | c.clip;
-    if (planes & kClipInvalid) return 0;
-    if (planes || s.fillMode == D3DFILL_POINT || s.fillMode == D3DFILL_WIREFRAME) return (1u << threads) - 1;
-    return TriangleThreads(s.raster, a, b, c, threads);
+    if (planes & kClipInvalid) return false;
+    if (!planes) return TriangleRows(s.raster, a, b, c, top, bottom);
+    ClippedPolygon poly;
+    ClipTriangle(*s.screen, planes, 0, a, b, c, &poly);
+    bool any = false;
+    for (int i = 1; i + 1 < poly.count; ++i) {
+        int t = 0, u = 0;
+        if (!TriangleRows(s.raster, poly.v[0], poly.v[i], poly.v[i + 1], &t, &u)) continue;
+        *top = any ? std::min(*top, t) : t;
+        *bottom = any ? std::max(*bottom, u) : u;
+        any = true;
+    }
+    return any;
 }
 
 void DrawTriangle(const PrimitiveSetup& s, const OutVertex& a, const OutVertex& b, const OutVertex& c,

@@ -24,10 +24,10 @@ template <typename SlotFn>
 void DrawPrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT firstPrimitive, UINT endPrimitive,
                     const OutVertex* vertices, SlotFn slot);
 
-// Bit t set when thread t of `threads` may draw a pixel of DrawTriangle(a, b, c); 0 when it
-// draws nothing. Triangles that need clipping or are not filled go to every thread.
-std::uint32_t TriangleThreads(const PrimitiveSetup& setup, const OutVertex& a, const OutVertex& b, const OutVertex& c,
-                              int threads);
+// The rows DrawTriangle(a, b, c) of a filled triangle may draw, *top..*bottom; false when it
+// draws nothing. A triangle that needs clipping is clipped (without its attributes) to find them.
+bool TriangleRows(const PrimitiveSetup& setup, const OutVertex& a, const OutVertex& b, const OutVertex& c, int* top,
+                  int* bottom);
 
 void DrawTriangle(const PrimitiveSetup& setup, const OutVertex& a, const OutVertex& b, const OutVertex& c,
                   const OutVertex& provoking);

@@ -255,24 +255,21 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
     }
 }
 
-std::uint32_t TriangleThreads(const RasterSetup& rs, const OutVertex& va, const OutVertex& vb, const OutVertex& vc,
-                              int threads) {
-    if (va.offGrid || vb.offGrid || vc.offGrid) return 0;
+bool TriangleRows(const RasterSetup& rs, const OutVertex& va, const OutVertex& vb, const OutVertex& vc, int* top,
+                  int* bottom) {
+    if (va.offGrid || vb.offGrid || vc.offGrid) return false;
     const std::int64_t x[3] = {va.gridX, vb.gridX, vc.gridX}, y[3] = {va.gridY, vb.gridY, vc.gridY};
     const std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
-    if (area == 0) return 0;
-    if (area > 0 ? rs.cullMode == D3DCULL_CW : rs.cullMode == D3DCULL_CCW) return 0;
+    if (area == 0) return false;
+    if (area > 0 ? rs.cullMode == D3DCULL_CW : rs.cullMode == D3DCULL_CCW) return false;
     const std::int64_t xmin = std::max<std::int64_t>(rs.left, CeilPixel(std::min({x[0], x[1], x[2]})));
     const std::int64_t xmax = std::min<std::int64_t>(rs.right - 1, FloorPixel(std::max({x[0], x[1], x[2]})));
     const std::int64_t ymin = std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]})));
     const std::int64_t ymax = std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]})));
-    if (xmin > xmax || ymin > ymax) return 0;
-    constexpr int shift = RasterSetup::kBandShift;
-    const std::int64_t first = ymin >> shift, last = ymax >> shift;
-    if (last - first + 1 >= threads) return (1u << threads) - 1;
-    std::uint32_t mask = 0;
-    for (std::int64_t band = first; band <= last; ++band) mask |= 1u << (band % threads);
-    return mask;
+    if (xmin > xmax || ymin > ymax) return false;
+    *top = static_cast<int>(ymin);
+    *bottom = static_cast<int>(ymax);
+    return true;
 }
 
 void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {

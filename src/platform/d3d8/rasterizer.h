@@ -41,10 +41,10 @@ float ScreenArea(const OutVertex& a, const OutVertex& b, const OutVertex& c);
 // Draws a triangle of projected vertices (within the guard band); culls it by its winding.
 void RasterTriangle(const RasterSetup& setup, const OutVertex& a, const OutVertex& b, const OutVertex& c,
                     const float* flat);
-// For a triangle that needs no clipping: bit t set when thread t of `threads` (drawing bands as
-// RasterTriangle does) may draw a pixel of it; 0 when RasterTriangle draws nothing.
-std::uint32_t TriangleThreads(const RasterSetup& setup, const OutVertex& a, const OutVertex& b, const OutVertex& c,
-                              int threads);
+// For a triangle that needs no clipping: the rows RasterTriangle may draw, *top..*bottom;
+// false when it draws nothing.
+bool TriangleRows(const RasterSetup& setup, const OutVertex& a, const OutVertex& b, const OutVertex& c, int* top,
+                  int* bottom);
 // Draws the line from a to b; its last pixel only with lastPixel.
 void RasterLine(const RasterSetup& setup, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat);
 // Draws a point of v.psize pixels square.

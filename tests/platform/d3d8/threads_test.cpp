@@ -86,6 +86,19 @@ std::vector<std::uint32_t> Draw(int threads) {
     device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
     device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+    // First in a viewport whose edges fall inside the bands of rows the threads share out, as
+    // a wireframe, then whole.
+    const D3DVIEWPORT8 inner{7, 21, kWidth - 30, kHeight - 40, 0.0f, 1.0f}, whole{0, 0, kWidth, kHeight, 0.0f, 1.0f};
+    device->SetViewport(&inner);
+    for (DWORD fill : {D3DFILL_SOLID, D3DFILL_WIREFRAME}) {
+        device->SetRenderState(D3DRS_FILLMODE, fill);
+        device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(sphere.size()),
+                                       static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
+                                       sphere.data(), sizeof(MeshVertex));
+    }
+    device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    device->SetViewport(&whole);
+    device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(sphere.size()),
                                    static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
                                    sphere.data(), sizeof(MeshVertex));
