@@ -674,18 +674,19 @@ void SoftwareDevice::Rasterize(const DrawState& d, bool share, Draw&& primitives
 }
 
 // Bands of rows that DrawBinned hands out: the rows top..bottom-1 of the viewport in bands of
-// 2^kBandShift rows, numbered from the one holding `top`.
+// 2^kShift rows, numbered from the one holding `top`.
 struct SoftwareDevice::Bands {
+    static constexpr int kShift = RasterSetup::kBandShift;
     int first = 0, count = 0;
     explicit Bands(const RasterSetup& rs) {
-        constexpr int shift = RasterSetup::kBandShift;
+        constexpr int shift = kShift;
         first = rs.top >> shift;
         count = rs.bottom > rs.top ? ((rs.bottom - 1) >> shift) - first + 1 : 0;
     }
-    int Of(int row) const { return (row >> RasterSetup::kBandShift) - first; }
+    int Of(int row) const { return (row >> kShift) - first; }
     // The rows of band b, within the viewport.
     void Rows(const RasterSetup& rs, int b, int* top, int* bottom) const {
-        constexpr int shift = RasterSetup::kBandShift;
+        constexpr int shift = kShift;
         *top = std::max(rs.top, (first + b) << shift);
         *bottom = std::min(rs.bottom, (first + b + 1) << shift);
     }

@@ -83,28 +83,32 @@ void ShadeSpan(const PixelSetup& setup, int y, int x0, int x1, const Interpolant
 
 // Collects the spans of primitives for the fast loop, which shades pixels of several spans (and
 // of several small primitives) at once; without it each span is shaded as it comes. Begin each
-// primitive with its planes, then add its spans; flush before anything else draws.
+// primitive with the function that makes its planes, then add its spans (the planes are made
+// when the first span comes: a primitive that covers no pixel costs none), then end it; flush
+// before anything else draws.
 class SpanBatch {
 public:
+    using MakePlanes = void (*)(const void* context, Interpolants* planes);
+
     explicit SpanBatch(const PixelSetup& setup) : setup_(setup) {}
     ~SpanBatch() { Flush(); }
     SpanBatch(const SpanBatch&) = delete;
     SpanBatch& operator=(const SpanBatch&) = delete;
 
-    void Begin(const Interpolants& planes) {
-        current_ = &planes;
-        if (!setup_.fastRows) return;
-        if (planeCount_ == kMaxPlanes) Flush();
-        CopyPlanes(planes, &planes_[planeCount_++]);
+    void Begin(MakePlanes make, const void* context) {
+        make_ = make;
+        context_ = context;
     }
     void Add(int y, int x0, int x1) {
+        if (make_) Open();
         if (!setup_.fastRows) {
-            ShadeSpan(setup_, y, x0, x1, *current_);
+            ShadeSpan(setup_, y, x0, x1, own_);
             return;
         }
         spans_[count_++] = {y, x0, x1, planeCount_ - 1};
         if (count_ == kMaxSpans) Flush();
     }
+    void End() { make_ = nullptr; }
     // Shades what is collected; the current primitive may go on adding spans.
     void Flush() {
         if (count_) setup_.fastRows(setup_, planes_, spans_, count_);
@@ -114,6 +118,15 @@ public:
     }
 
 private:
+    void Open() {
+        if (!setup_.fastRows) {
+            make_(context_, &own_);
+        } else {
+            if (planeCount_ == kMaxPlanes) Flush();
+            make_(context_, &planes_[planeCount_++]);
+        }
+        make_ = nullptr;
+    }
     // The planes without the attributes past `count`, which nothing reads.
     static void CopyPlanes(const Interpolants& from, Interpolants* to) {
         std::memcpy(to, &from, offsetof(Interpolants, a));
@@ -125,7 +138,9 @@ private:
 
     static constexpr int kMaxSpans = 256, kMaxPlanes = 32;
     const PixelSetup& setup_;
-    const Interpolants* current_ = nullptr;
+    MakePlanes make_ = nullptr;
+    const void* context_ = nullptr;
+    Interpolants own_;  // the current primitive's planes, for the general loop
     Interpolants planes_[kMaxPlanes];
     Span spans_[kMaxSpans];
     int planeCount_ = 0, count_ = 0;

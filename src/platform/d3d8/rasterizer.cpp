@@ -237,15 +237,22 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
         fx[i] = static_cast<float>(x[i]) / kSubpixels;
         fy[i] = static_cast<float>(y[i]) / kSubpixels;
     }
-    Interpolants planes;
-    MakeTrianglePlanes(rs, v, fx, fy, flat, &planes);
-
+    struct PlaneInputs {
+        const RasterSetup* rs;
+        const OutVertex* const* v;
+        const float *fx, *fy, *flat;
+    };
+    const PlaneInputs inputs{&rs, v, fx, fy, flat};
     auto scan = [&](SpanBatch& batch) {
-        batch.Begin(planes);
+        batch.Begin([](const void* context, Interpolants* planes) {
+            const auto* in = static_cast<const PlaneInputs*>(context);
+            MakeTrianglePlanes(*in->rs, in->v, in->fx, in->fy, in->flat, planes);
+        }, &inputs);
         if (xmax - xmin < kNarrow)
             ScanNarrow(rs, batch, edges, xmin, xmax, ymin, ymax);
         else
             ScanWide(rs, batch, edges, xmin, xmax, ymin, ymax);
+        batch.End();
     };
     if (rs.batch) {
         scan(*rs.batch);
