@@ -44,9 +44,13 @@ template <typename V, typename T>
 MS_LANES V Splat(T v) {
     constexpr std::size_t n = sizeof(V) / sizeof(T);
     static_assert(n == 2 || n == 4 || n == 8);
-    if constexpr (n == 2) return V{v, v};
-    if constexpr (n == 4) return V{v, v, v, v};
-    if constexpr (n == 8) return V{v, v, v, v, v, v, v, v};
+    // From lane 0, so that the compiler broadcasts in one instruction (the list of n copies
+    // becomes a chain of inserts).
+    V first = {};
+    first[0] = v;
+    if constexpr (n == 2) return __builtin_shufflevector(first, first, 0, 0);
+    if constexpr (n == 4) return __builtin_shufflevector(first, first, 0, 0, 0, 0);
+    if constexpr (n == 8) return __builtin_shufflevector(first, first, 0, 0, 0, 0, 0, 0, 0, 0);
 }
 
 // Lanes of a where the mask is set (all ones), else of b.
