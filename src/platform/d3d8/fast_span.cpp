@@ -442,14 +442,19 @@ MS_LANES void Store(std::uint32_t* buffer, const Run<N>& r, VU<N> v) {
     }
 }
 
-// The loop of one set-up. kAlpha: something reads the alpha of the pixels (the target keeps it,
-// the alpha test, blending); without it no alpha is computed, as the written alpha byte is 0xFF
-// whatever it would be.
-template <int N, Filter kFilter, bool kSpecular, bool kAlpha>
+// What the loop computes of a pixel's colour. kAlpha: something reads the alpha of the pixels
+// (the target keeps it, the alpha test, blending); otherwise no alpha is computed, as the written
+// alpha byte is 0xFF whatever it would be. kModulate: no alpha, and the stage is the texture
+// times the diffuse colour (the set-up of textured meshes), computed without choosing registers.
+enum class Colour { kOpaque, kAlpha, kModulate };
+
+// The loop of one set-up.
+template <int N, Filter kFilter, bool kSpecular, Colour kColour>
 class Shader {
     using F = VF<N>;
     using U = VU<N>;
     using I = VI<N>;
+    static constexpr bool kAlpha = kColour == Colour::kAlpha;
 
 public:
     MS_LANES explicit Shader(const PixelSetup& s) : s_(s) {
@@ -609,9 +614,21 @@ private:
     // The colour of the lanes from their attributes (attr(k): attribute k of each lane).
     template <typename Attr>
     MS_LANES Colors<N> Shade(Attr&& attr) const {
-        // The registers a stage reads, by D3DTA_* selector: DIFFUSE, CURRENT, TEXTURE, TFACTOR, SPECULAR.
         const StageSetup& st = s_.stages[0];
         const int specularAt = s_.specularAttr;
+        if constexpr (kColour == Colour::kModulate) {
+            const F u = attr(st.coordAttr), v = attr(st.coordAttr + 1);
+            const Colors<N> t =
+                kFilter == Filter::kLinear ? SampleLinear<N, false>(tex_, u, v) : SamplePoint<N, false>(tex_, u, v);
+            Colors<N> c = {Sat<N>(t.r * attr(0)), Sat<N>(t.g * attr(1)), Sat<N>(t.b * attr(2)), Splat<F>(0.0f)};
+            if constexpr (kSpecular) {
+                c.r = Sat<N>(c.r + attr(specularAt));
+                c.g = Sat<N>(c.g + attr(specularAt + 1));
+                c.b = Sat<N>(c.b + attr(specularAt + 2));
+            }
+            return c;
+        }
+        // The registers a stage reads, by D3DTA_* selector: DIFFUSE, CURRENT, TEXTURE, TFACTOR, SPECULAR.
         Colors<N> reg[5];
         const F noAlpha = Splat<F>(0.0f);
         reg[D3DTA_DIFFUSE] = {attr(0), attr(1), attr(2), kAlpha ? attr(3) : noAlpha};
@@ -669,22 +686,22 @@ private:
     UsedAttributes used_;
 };
 
-template <int N, Filter kFilter, bool kSpecular, bool kAlpha>
+template <int N, Filter kFilter, bool kSpecular, Colour kColour>
 MS_LANES void FastRowsOf(const PixelSetup& s, const Interpolants* planes, const Span* spans, int count) {
-    Shader<N, kFilter, kSpecular, kAlpha>(s).Rows(planes, spans, count);
+    Shader<N, kFilter, kSpecular, kColour>(s).Rows(planes, spans, count);
 }
 
-template <Filter kFilter, bool kSpecular, bool kAlpha>
+template <Filter kFilter, bool kSpecular, Colour kColour>
 void FastRows4(const PixelSetup& s, const Interpolants* planes, const Span* spans, int count) {
-    FastRowsOf<4, kFilter, kSpecular, kAlpha>(s, planes, spans, count);
+    FastRowsOf<4, kFilter, kSpecular, kColour>(s, planes, spans, count);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 #define MS_HAVE_AVX2_LOOPS 1
-template <Filter kFilter, bool kSpecular, bool kAlpha>
+template <Filter kFilter, bool kSpecular, Colour kColour>
 __attribute__((target("avx2"))) void FastRows8(const PixelSetup& s, const Interpolants* planes, const Span* spans,
                                                int count) {
-    FastRowsOf<8, kFilter, kSpecular, kAlpha>(s, planes, spans, count);
+    FastRowsOf<8, kFilter, kSpecular, kColour>(s, planes, spans, count);
 }
 #endif
 
@@ -706,18 +723,35 @@ bool FastStage(const StageSetup& st) {
     return !st.projected && !sm.needsLod && mode(sm.addressU) && mode(sm.addressV);
 }
 
-template <Filter kFilter, bool kSpecular, bool kAlpha>
+template <Filter kFilter, bool kSpecular, Colour kColour>
 RowsFunction Loop(bool wide) {
 #ifdef MS_HAVE_AVX2_LOOPS
-    if (wide && __builtin_cpu_supports("avx2")) return &FastRows8<kFilter, kSpecular, kAlpha>;
+    if (wide && __builtin_cpu_supports("avx2")) return &FastRows8<kFilter, kSpecular, kColour>;
 #endif
-    return &FastRows4<kFilter, kSpecular, kAlpha>;
+    return &FastRows4<kFilter, kSpecular, kColour>;
+}
+
+template <Filter kFilter, Colour kColour>
+RowsFunction WithSpecular(bool specular, bool wide) {
+    return specular ? Loop<kFilter, true, kColour>(wide) : Loop<kFilter, false, kColour>(wide);
 }
 
 template <Filter kFilter>
-RowsFunction WithSpecular(bool specular, bool alpha, bool wide) {
-    if (specular) return alpha ? Loop<kFilter, true, true>(wide) : Loop<kFilter, true, false>(wide);
-    return alpha ? Loop<kFilter, false, true>(wide) : Loop<kFilter, false, false>(wide);
+RowsFunction WithColour(bool specular, Colour colour, bool wide) {
+    switch (colour) {
+        case Colour::kAlpha: return WithSpecular<kFilter, Colour::kAlpha>(specular, wide);
+        case Colour::kModulate:
+            if constexpr (kFilter != Filter::kNone) return WithSpecular<kFilter, Colour::kModulate>(specular, wide);
+            [[fallthrough]];
+        default: return WithSpecular<kFilter, Colour::kOpaque>(specular, wide);
+    }
+}
+
+// Stage 0 multiplies the texture by the diffuse colour (CURRENT is the diffuse colour there).
+bool ModulatesDiffuse(const StageSetup& st) {
+    auto diffuse = [](DWORD arg) { return arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; };
+    return st.colorOp == D3DTOP_MODULATE && ((st.colorArg[1] == D3DTA_TEXTURE && diffuse(st.colorArg[2])) ||
+                                             (diffuse(st.colorArg[1]) && st.colorArg[2] == D3DTA_TEXTURE));
 }
 
 }  // namespace
@@ -738,9 +772,11 @@ RowsFunction ChooseFastRows(PixelSetup& s, bool wide) {
     const bool specular = s.addSpecular && s.specularAttr >= 0;
     if (s.addSpecular && !specular) return nullptr;
     const bool alpha = s.fb.destAlpha || s.alphaTest || s.blend;
-    if (s.stageCount == 0 || !s.stages[0].hasTexture) return WithSpecular<Filter::kNone>(specular, alpha, wide);
-    return s.stages[0].sampler.magFilter >= D3DTEXF_LINEAR ? WithSpecular<Filter::kLinear>(specular, alpha, wide)
-                                                           : WithSpecular<Filter::kPoint>(specular, alpha, wide);
+    if (s.stageCount == 0 || !s.stages[0].hasTexture)
+        return WithColour<Filter::kNone>(specular, alpha ? Colour::kAlpha : Colour::kOpaque, wide);
+    const Colour colour = alpha ? Colour::kAlpha : (ModulatesDiffuse(s.stages[0]) ? Colour::kModulate : Colour::kOpaque);
+    return s.stages[0].sampler.magFilter >= D3DTEXF_LINEAR ? WithColour<Filter::kLinear>(specular, colour, wide)
+                                                           : WithColour<Filter::kPoint>(specular, colour, wide);
 }
 
 }  // namespace ms
