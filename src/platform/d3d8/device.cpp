@@ -1,10 +1,10 @@
 #include "platform/d3d8/device.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <atomic>
 #include <new>
 #include <thread>
 
@@ -678,17 +678,13 @@ void SoftwareDevice::Rasterize(const DrawState& d, bool share, Draw&& primitives
 struct SoftwareDevice::Bands {
     static constexpr int kShift = RasterSetup::kBandShift;
     int first = 0, count = 0;
-    explicit Bands(const RasterSetup& rs) {
-        constexpr int shift = kShift;
-        first = rs.top >> shift;
-        count = rs.bottom > rs.top ? ((rs.bottom - 1) >> shift) - first + 1 : 0;
-    }
+    explicit Bands(const RasterSetup& rs)
+        : first(rs.top >> kShift), count(rs.bottom > rs.top ? ((rs.bottom - 1) >> kShift) - first + 1 : 0) {}
     int Of(int row) const { return (row >> kShift) - first; }
     // The rows of band b, within the viewport.
     void Rows(const RasterSetup& rs, int b, int* top, int* bottom) const {
-        constexpr int shift = kShift;
-        *top = std::max(rs.top, (first + b) << shift);
-        *bottom = std::min(rs.bottom, (first + b + 1) << shift);
+        *top = std::max(rs.top, (first + b) << kShift);
+        *bottom = std::min(rs.bottom, (first + b + 1) << kShift);
     }
 };
 

@@ -507,20 +507,14 @@ private:
     // their vectors with the next spans.
     static constexpr int kLongSpan = N;
 
-    // One span from its start, N pixels at a time: the planes at the span start once, as
-    // StartSpan computes them, then along the span.
+    // One span from its start, N pixels at a time: the planes at the span start once, by
+    // StartSpan as the general loop takes them, then along the span.
     MS_LANES void Along(const Interpolants& p, const Span& sp) {
-        const float fx = static_cast<float>(sp.x0) - p.ox, fy = static_cast<float>(sp.y) - p.oy;
-        float base[kMaxAttributes];
-        for (int u = 0; u < used_.count; ++u) {
-            const int k = used_.k[u];
-            base[k] = p.a[k] + p.adx[k] * fx + p.ady[k] * fy;
-        }
-        const F rhw0 = Splat<F>(p.rhw + p.drhwdx * fx + p.drhwdy * fy), drhwdx = Splat<F>(p.drhwdx);
+        const SpanStart start = StartSpan(s_, sp.y, sp.x0, p);
+        const float* const base = start.base;
+        const F rhw0 = Splat<F>(start.rhw0), drhwdx = Splat<F>(p.drhwdx);
         using D = typename Vec<N>::D;
-        const D z0 = Splat<D>(p.z + p.dzdx * (static_cast<double>(sp.x0) - p.ox) +
-                              p.dzdy * (static_cast<double>(sp.y) - p.oy));
-        const D dzdx = Splat<D>(p.dzdx);
+        const D z0 = Splat<D>(start.z0), dzdx = Splat<D>(p.dzdx);
         const int length = sp.x1 - sp.x0 + 1;
         const int row = sp.y * s_.fb.pitch + sp.x0, rowEnd = (sp.y + 1) * s_.fb.pitch;
         for (int i = 0; i < length; i += N) {

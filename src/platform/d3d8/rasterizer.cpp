@@ -75,6 +75,31 @@ void MakeTrianglePlanes(const RasterSetup& rs, const OutVertex* const v[3], cons
     }
 }
 
+// Twice the signed area of a snapped triangle: positive for clockwise ones (y down).
+inline std::int64_t TwiceArea(const std::int64_t x[3], const std::int64_t y[3]) {
+    return (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+}
+
+// The pixels whose centres a snapped triangle may cover, within the scissor.
+struct PixelBox {
+    int xmin, xmax, ymin, ymax;
+};
+
+// The box of a triangle of TwiceArea `area` that is drawn: false when it has no area, is culled
+// by its winding (clockwise on the screen is the front face) or covers no pixel of the scissor.
+bool FrontBox(const RasterSetup& rs, const std::int64_t x[3], const std::int64_t y[3], std::int64_t area,
+              PixelBox* box) {
+    if (area == 0) return false;
+    if (area > 0 ? rs.cullMode == D3DCULL_CW : rs.cullMode == D3DCULL_CCW) return false;
+    const std::int64_t xmin = std::max<std::int64_t>(rs.left, CeilPixel(std::min({x[0], x[1], x[2]})));
+    const std::int64_t xmax = std::min<std::int64_t>(rs.right - 1, FloorPixel(std::max({x[0], x[1], x[2]})));
+    const std::int64_t ymin = std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]})));
+    const std::int64_t ymax = std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]})));
+    if (xmin > xmax || ymin > ymax) return false;
+    *box = {static_cast<int>(xmin), static_cast<int>(xmax), static_cast<int>(ymin), static_cast<int>(ymax)};
+    return true;
+}
+
 // An edge function E(px, py) = A px + B py + C (in 1/65536 pixel^2) that is positive inside;
 // `bias` is 1 for edges that own no pixel centres lying exactly on them.
 struct Edge {
@@ -215,20 +240,17 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
         x[i] = v[i]->gridX;
         y[i] = v[i]->gridY;
     }
-    std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
-    if (area == 0) return;
-    // Clockwise on the screen (area > 0) is the front face.
-    if (area > 0 ? rs.cullMode == D3DCULL_CW : rs.cullMode == D3DCULL_CCW) return;
-    if (area < 0) {
+    const std::int64_t area = TwiceArea(x, y);
+    PixelBox box;
+    if (!FrontBox(rs, x, y, area, &box)) return;
+    if (area < 0) {  // clockwise from here on
         std::swap(v[1], v[2]);
         std::swap(x[1], x[2]);
         std::swap(y[1], y[2]);
     }
-    const int xmin = static_cast<int>(std::max<std::int64_t>(rs.left, CeilPixel(std::min({x[0], x[1], x[2]}))));
-    const int xmax = static_cast<int>(std::min<std::int64_t>(rs.right - 1, FloorPixel(std::max({x[0], x[1], x[2]}))));
-    int ymin = static_cast<int>(std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]}))));
-    int ymax = static_cast<int>(std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]}))));
-    if (xmin > xmax || !OwnedRows(rs, &ymin, &ymax)) return;
+    const int xmin = box.xmin, xmax = box.xmax;
+    int ymin = box.ymin, ymax = box.ymax;
+    if (!OwnedRows(rs, &ymin, &ymax)) return;
 
     Edge edges[3];
     for (int i = 0; i < 3; ++i) edges[i] = MakeEdge(x[i], y[i], x[(i + 1) % 3], y[(i + 1) % 3], ymin);
@@ -266,16 +288,10 @@ bool TriangleRows(const RasterSetup& rs, const OutVertex& va, const OutVertex& v
                   int* bottom) {
     if (va.offGrid || vb.offGrid || vc.offGrid) return false;
     const std::int64_t x[3] = {va.gridX, vb.gridX, vc.gridX}, y[3] = {va.gridY, vb.gridY, vc.gridY};
-    const std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
-    if (area == 0) return false;
-    if (area > 0 ? rs.cullMode == D3DCULL_CW : rs.cullMode == D3DCULL_CCW) return false;
-    const std::int64_t xmin = std::max<std::int64_t>(rs.left, CeilPixel(std::min({x[0], x[1], x[2]})));
-    const std::int64_t xmax = std::min<std::int64_t>(rs.right - 1, FloorPixel(std::max({x[0], x[1], x[2]})));
-    const std::int64_t ymin = std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]})));
-    const std::int64_t ymax = std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]})));
-    if (xmin > xmax || ymin > ymax) return false;
-    *top = static_cast<int>(ymin);
-    *bottom = static_cast<int>(ymax);
+    PixelBox box;
+    if (!FrontBox(rs, x, y, TwiceArea(x, y), &box)) return false;
+    *top = box.ymin;
+    *bottom = box.ymax;
     return true;
 }
 
