@@ -25,6 +25,8 @@ constexpr UINT kChunkPrimitives = 4096;
 // chunks of kBinnedChunk: their processed vertices stay in the second-level cache.
 constexpr UINT kBinnedPrimitives = 256;
 constexpr UINT kBinnedChunk = 8192;
+// The threads take a binned chunk's vertices in pieces of this many.
+constexpr UINT kVertexPiece = 256;
 
 // Vertices fewer than this are processed by one thread.
 constexpr UINT kParallelVertices = 512;
@@ -677,31 +679,97 @@ void SoftwareDevice::Rasterize(const DrawState& d, bool share, Draw&& primitives
 // 2^kShift rows, numbered from the one holding `top`.
 struct SoftwareDevice::Bands {
     static constexpr int kShift = RasterSetup::kBandShift;
-    int first = 0, count = 0;
+    int top = 0, bottom = 0, first = 0, count = 0;
     explicit Bands(const RasterSetup& rs)
-        : first(rs.top >> kShift), count(rs.bottom > rs.top ? ((rs.bottom - 1) >> kShift) - first + 1 : 0) {}
+        : top(rs.top), bottom(rs.bottom), first(rs.top >> kShift),
+          count(rs.bottom > rs.top ? ((rs.bottom - 1) >> kShift) - first + 1 : 0) {}
     int Of(int row) const { return (row >> kShift) - first; }
     // The rows of band b, within the viewport.
-    void Rows(const RasterSetup& rs, int b, int* top, int* bottom) const {
-        *top = std::max(rs.top, (first + b) << kShift);
-        *bottom = std::min(rs.bottom, (first + b + 1) << kShift);
+    void Rows(int b, int* rowTop, int* rowBottom) const {
+        *rowTop = std::max(top, (first + b) << kShift);
+        *rowBottom = std::min(bottom, (first + b + 1) << kShift);
     }
 };
 
-// Large filled indexed triangle lists on all threads at once, chunk by chunk: the threads share
-// the chunk's new vertices, then its triangles, each sorting its part into lists of the bands of
-// rows they reach (culled and empty ones into none); then each thread takes the next band not
-// yet drawn and draws its triangles, in order, with the band as the scissor. A thread that
-// finishes early takes more bands; no band is drawn by two threads at once.
+// Makes room for a binned draw of `span` vertices; false when memory runs out. Each band's list
+// can hold its thread's part of a chunk, so that the drawing threads never allocate.
+bool SoftwareDevice::PrepareBinned(const DrawState& d, UINT span) {
+    const auto parts = static_cast<std::size_t>(pool_->size());
+    const auto bands = static_cast<std::size_t>(Bands(d.primitive.raster).count);
+    try {
+        if (binned_.corners.size() < span) binned_.corners.resize(span);
+        binned_.bins.resize(std::max(binned_.bins.size(), parts * bands));
+        for (std::vector<std::uint32_t>& bin : binned_.bins) bin.reserve(kBinnedChunk / parts + parts);
+        binned_.order.resize(std::max(binned_.order.size(), parts * bands));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+// Sorts triangles from..to-1 into this thread's lists of the bands they reach, in order; culled
+// and empty ones into none. Triangles that need clipping are clipped to find their rows.
+template <typename IndexAt>
+void SoftwareDevice::BinTriangles(const DrawState& d, const Bands& bands, UINT from, UINT to, UINT lowest,
+                                  int thread, const IndexAt& indexAt) {
+    std::vector<std::uint32_t>* const bins = &binned_.bins[static_cast<std::size_t>(thread) * bands.count];
+    for (int b = 0; b < bands.count; ++b) bins[b].clear();
+    const BinCorner* const corners = binned_.corners.data();
+    for (UINT k = from; k < to; ++k) {
+        const UINT ia = indexAt(3 * k) - lowest, ib = indexAt(3 * k + 1) - lowest, ic = indexAt(3 * k + 2) - lowest;
+        const BinCorner &a = corners[ia], &b = corners[ib], &c = corners[ic];
+        if (a.view & b.view & c.view) continue;
+        int top = 0, bottom = 0;
+        const bool drawn = (a.clip | b.clip | c.clip) != 0
+                               ? TriangleRows(d.primitive, vertices_[ia], vertices_[ib], vertices_[ic], &top, &bottom)
+                               : GridTriangleRows(d.primitive.raster, a.x, b.x, c.x, a.y, b.y, c.y, &top, &bottom);
+        if (!drawn) continue;
+        for (int band = bands.Of(top), last = bands.Of(bottom); band <= last; ++band) bins[band].push_back(k);
+    }
+}
+
+// Takes the bands of the chunk just sorted one by one (`next` counts the bands taken, busiest
+// first, so that the threads finish together) and draws each band's triangles in order with the
+// band as the scissor.
+template <typename IndexAt>
+void SoftwareDevice::DrawBands(const Bands& bands, std::atomic<int>& next, UINT lowest, int thread,
+                               PrimitiveSetup& setup, const IndexAt& indexAt) {
+    const std::size_t parts = static_cast<std::size_t>(pool_->size()), count = static_cast<std::size_t>(bands.count);
+    std::pair<std::uint32_t, int>* const order = &binned_.order[static_cast<std::size_t>(thread) * count];
+    for (std::size_t b = 0; b < count; ++b) {
+        std::size_t n = 0;
+        for (std::size_t p = 0; p < parts; ++p) n += binned_.bins[p * count + b].size();
+        order[b] = {static_cast<std::uint32_t>(n), static_cast<int>(b)};
+    }
+    std::sort(order, order + count, std::greater<>());
+    const OutVertex* const v = vertices_.data();
+    for (int i; (i = next.fetch_add(1, std::memory_order_relaxed)) < bands.count && order[i].first > 0;) {
+        const int b = order[i].second;
+        bands.Rows(b, &setup.raster.top, &setup.raster.bottom);
+        for (std::size_t p = 0; p < parts; ++p) {
+            for (const std::uint32_t k : binned_.bins[p * count + static_cast<std::size_t>(b)]) {
+                const OutVertex& a = v[indexAt(3 * k) - lowest];
+                DrawTriangle(setup, a, v[indexAt(3 * k + 1) - lowest], v[indexAt(3 * k + 2) - lowest], a);
+            }
+        }
+    }
+    setup.raster.batch->Flush();  // before another thread may take these bands in the next chunk
+}
+
+// Large filled indexed triangle lists on all threads at once, chunk by chunk: the threads take
+// pieces of the chunk's new vertices in turn (one still drawing the last chunk takes fewer),
+// then sort their part of its triangles into the bands of rows they reach, then take bands in
+// turn and draw them. A thread that finishes early takes more; no band is drawn by two threads
+// at once.
 template <typename IndexAt>
 void SoftwareDevice::DrawBinned(const DrawState& d, UINT primitiveCount, const std::uint8_t* data, UINT stride,
                                 UINT lowest, const IndexAt& indexAt) {
-    const int threads = pool_->size();
-    const auto parts = static_cast<UINT>(threads);
+    const auto parts = static_cast<UINT>(pool_->size());
     const Bands bands(d.primitive.raster);
     if (bands.count == 0) return;
-    SpinBarrier barrier(threads);
+    SpinBarrier barrier(pool_->size());
     std::atomic<int> nextBand{0};
+    std::atomic<UINT> nextVertex{0};
     pool_->Run([&](int t) {
         const auto part = static_cast<UINT>(t);
         VertexSetup vs = d.vertex;
@@ -712,42 +780,28 @@ void SoftwareDevice::DrawBinned(const DrawState& d, UINT primitiveCount, const s
         PrimitiveSetup setup = d.primitive;
         SpanBatch batch(d.pixel);
         setup.raster.batch = &batch;
-        std::vector<std::uint32_t>* const myBins = &bins_[part * static_cast<std::size_t>(bands.count)];
-        OutVertex* v = vertices_.data();
         UINT frontier = lowest;  // as in DrawIndexedPrimitiveUP; every thread keeps the same
         for (UINT begin = 0; begin < primitiveCount; begin += kBinnedChunk) {
             const UINT end = std::min(primitiveCount, begin + kBinnedChunk);
             UINT top = 0;
             for (UINT i = 3 * begin; i < 3 * end; ++i) top = std::max(top, indexAt(i));
-            if (top >= frontier) {
-                const UINT count = top + 1 - frontier, from = count / parts * part;
-                const UINT to = part + 1 == parts ? count : from + count / parts;
-                ProcessVertices(vs, data, stride, frontier + from, to - from, v + (frontier - lowest) + from);
-                frontier = top + 1;
+            const UINT count = top >= frontier ? top + 1 - frontier : 0, base = frontier - lowest;
+            for (UINT from; (from = nextVertex.fetch_add(kVertexPiece, std::memory_order_relaxed)) < count;) {
+                const UINT n = std::min(kVertexPiece, count - from);
+                OutVertex* const out = &vertices_[base + from];
+                ProcessVertices(vs, data, stride, frontier + from, n, out);
+                for (UINT i = 0; i < n; ++i) binned_.corners[base + from + i] = BinCorner::Of(out[i]);
             }
+            frontier = std::max(frontier, top + 1);
             barrier.Wait();
-            if (t == 0) nextBand.store(0, std::memory_order_relaxed);  // nobody takes bands until the next wait
-            for (int b = 0; b < bands.count; ++b) myBins[b].clear();
+            if (t == 0) {  // nobody takes bands or vertices until the next wait
+                nextBand.store(0, std::memory_order_relaxed);
+                nextVertex.store(0, std::memory_order_relaxed);
+            }
             const UINT n = end - begin, from = begin + n / parts * part;
-            const UINT to = part + 1 == parts ? end : from + n / parts;
-            for (UINT k = from; k < to; ++k) {
-                int rowTop = 0, rowBottom = 0;
-                if (!TriangleRows(d.primitive, v[indexAt(3 * k) - lowest], v[indexAt(3 * k + 1) - lowest],
-                                  v[indexAt(3 * k + 2) - lowest], &rowTop, &rowBottom))
-                    continue;
-                for (int b = bands.Of(rowTop), last = bands.Of(rowBottom); b <= last; ++b) myBins[b].push_back(k);
-            }
+            BinTriangles(d, bands, from, part + 1 == parts ? end : from + n / parts, lowest, t, indexAt);
             barrier.Wait();
-            for (int b; (b = nextBand.fetch_add(1, std::memory_order_relaxed)) < bands.count;) {
-                bands.Rows(d.primitive.raster, b, &setup.raster.top, &setup.raster.bottom);
-                for (UINT p = 0; p < parts; ++p) {
-                    for (const std::uint32_t k : bins_[p * static_cast<std::size_t>(bands.count) + b]) {
-                        const OutVertex& a = v[indexAt(3 * k) - lowest];
-                        DrawTriangle(setup, a, v[indexAt(3 * k + 1) - lowest], v[indexAt(3 * k + 2) - lowest], a);
-                    }
-                }
-            }
-            batch.Flush();  // before another thread may take these bands in the next chunk
+            DrawBands(bands, nextBand, lowest, t, setup, indexAt);
         }
     });
 }
@@ -830,15 +884,10 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
                         d.primitive.fillMode != D3DFILL_POINT && d.primitive.fillMode != D3DFILL_WIREFRAME;
     try {
         if (vertices_.size() < span) vertices_.resize(span);
-        if (binned) {
-            // Each list holds at most its thread's part of a chunk: the drawing threads never allocate.
-            const auto parts = static_cast<std::size_t>(pool_->size());
-            bins_.resize(std::max(bins_.size(), parts * static_cast<std::size_t>(Bands(d.primitive.raster).count)));
-            for (std::vector<std::uint32_t>& bin : bins_) bin.reserve(kBinnedChunk / parts + parts);
-        }
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
+    if (binned && !PrepareBinned(d, span)) return E_OUTOFMEMORY;
     if (binned) {
         DrawBinned(d, primitiveCount, static_cast<const std::uint8_t*>(vertexData), stride, lowest, indexAt);
         return D3D_OK;

@@ -134,6 +134,13 @@ private:
     template <typename Draw>
     void Rasterize(const DrawState& draw, bool share, Draw&& primitives);
     struct Bands;
+    bool PrepareBinned(const DrawState& draw, UINT span);
+    template <typename IndexAt>
+    void BinTriangles(const DrawState& draw, const Bands& bands, UINT from, UINT to, UINT lowest, int thread,
+                      const IndexAt& indexAt);
+    template <typename IndexAt>
+    void DrawBands(const Bands& bands, std::atomic<int>& next, UINT lowest, int thread, PrimitiveSetup& setup,
+                   const IndexAt& indexAt);
     template <typename IndexAt>
     void DrawBinned(const DrawState& draw, UINT primitiveCount, const std::uint8_t* data, UINT stride, UINT lowest,
                     const IndexAt& indexAt);
@@ -161,7 +168,21 @@ private:
     MatrixPalette palette_;
     std::unique_ptr<ThreadPool> pool_;                  // null: one thread
     std::vector<std::unique_ptr<MatrixPalette>> palettes_;  // one for each further thread
-    std::vector<std::vector<std::uint32_t>> bins_;          // DrawBinned: triangles by thread and band
+    // DrawBinned's scratch.
+    struct BinCorner {  // what sorting a triangle into bands reads of a vertex, packed
+        std::int32_t x, y;   // gridX, gridY
+        std::uint32_t view;  // as OutVertex
+        std::uint32_t clip;  // as OutVertex, with kClipInvalid when off the grid
+        static BinCorner Of(const OutVertex& v) {
+            return {v.gridX, v.gridY, v.view, v.clip | (v.offGrid ? kClipInvalid : 0u)};
+        }
+    };
+    struct Binned {
+        std::vector<std::vector<std::uint32_t>> bins;  // triangles by sorting thread and band
+        std::vector<BinCorner> corners;                // by vertex, as vertices_
+        std::vector<std::pair<std::uint32_t, int>> order;  // by drawing thread: its bands, busiest first
+    };
+    Binned binned_;
 };
 
 // Makes the Direct3D object of the software device.

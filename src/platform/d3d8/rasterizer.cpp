@@ -13,10 +13,6 @@ namespace {
 
 constexpr float kSubpixels = 256.0f;  // positions snap to 1/256 pixel
 
-// floor(n / 256) and ceil(n / 256) of a fixed-point coordinate, in pixels.
-inline std::int64_t FloorPixel(std::int64_t n) { return n >> 8; }
-inline std::int64_t CeilPixel(std::int64_t n) { return -((-n) >> 8); }
-
 inline int FloorToInt(float f, int lo, int hi) {
     const float g = std::floor(f);
     if (!(g >= static_cast<float>(lo))) return lo;
@@ -73,31 +69,6 @@ void MakeTrianglePlanes(const RasterSetup& rs, const OutVertex* const v[3], cons
             p->ady[k] = flat[k] * p->drhwdy;
         });
     }
-}
-
-// Twice the signed area of a snapped triangle: positive for clockwise ones (y down).
-inline std::int64_t TwiceArea(const std::int64_t x[3], const std::int64_t y[3]) {
-    return (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
-}
-
-// The pixels whose centres a snapped triangle may cover, within the scissor.
-struct PixelBox {
-    int xmin, xmax, ymin, ymax;
-};
-
-// The box of a triangle of TwiceArea `area` that is drawn: false when it has no area, is culled
-// by its winding (clockwise on the screen is the front face) or covers no pixel of the scissor.
-bool FrontBox(const RasterSetup& rs, const std::int64_t x[3], const std::int64_t y[3], std::int64_t area,
-              PixelBox* box) {
-    if (area == 0) return false;
-    if (area > 0 ? rs.cullMode == D3DCULL_CW : rs.cullMode == D3DCULL_CCW) return false;
-    const std::int64_t xmin = std::max<std::int64_t>(rs.left, CeilPixel(std::min({x[0], x[1], x[2]})));
-    const std::int64_t xmax = std::min<std::int64_t>(rs.right - 1, FloorPixel(std::max({x[0], x[1], x[2]})));
-    const std::int64_t ymin = std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]})));
-    const std::int64_t ymax = std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]})));
-    if (xmin > xmax || ymin > ymax) return false;
-    *box = {static_cast<int>(xmin), static_cast<int>(xmax), static_cast<int>(ymin), static_cast<int>(ymax)};
-    return true;
 }
 
 // An edge function E(px, py) = A px + B py + C (in 1/65536 pixel^2) that is positive inside;
@@ -287,12 +258,7 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
 bool TriangleRows(const RasterSetup& rs, const OutVertex& va, const OutVertex& vb, const OutVertex& vc, int* top,
                   int* bottom) {
     if (va.offGrid || vb.offGrid || vc.offGrid) return false;
-    const std::int64_t x[3] = {va.gridX, vb.gridX, vc.gridX}, y[3] = {va.gridY, vb.gridY, vc.gridY};
-    PixelBox box;
-    if (!FrontBox(rs, x, y, TwiceArea(x, y), &box)) return false;
-    *top = box.ymin;
-    *bottom = box.ymax;
-    return true;
+    return GridTriangleRows(rs, va.gridX, vb.gridX, vc.gridX, va.gridY, vb.gridY, vc.gridY, top, bottom);
 }
 
 void RasterLine(const RasterSetup& rs, const OutVertex& a, const OutVertex& b, bool lastPixel, const float* flat) {

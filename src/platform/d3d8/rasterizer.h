@@ -3,6 +3,10 @@
 // centres at integer coordinates; a triangle covers a pixel whose centre is inside it, or on a
 // top or left edge (so two triangles sharing an edge cover each pixel once); positions snapped
 // to 1/256 pixel; lines by the diamond-exit rule; points as squares under the triangle rule.
+#include <algorithm>
+#include <cstdint>
+
+#include "platform/d3d8/d3d8states.h"
 #include "platform/d3d8/pipeline.h"
 #include "platform/d3d8/pixel_pipeline.h"
 
@@ -34,6 +38,47 @@ struct RasterSetup {
     int band = 0, bandCount = 1;
     bool OwnsRow(int y) const { return bandCount == 1 || ((y >> kBandShift) % bandCount) == band; }
 };
+
+// floor(n / 256) and ceil(n / 256) of a fixed-point coordinate, in pixels.
+inline std::int64_t FloorPixel(std::int64_t n) { return n >> 8; }
+inline std::int64_t CeilPixel(std::int64_t n) { return -((-n) >> 8); }
+
+// Twice the signed area of a snapped triangle: positive for clockwise ones (y down).
+inline std::int64_t TwiceArea(const std::int64_t x[3], const std::int64_t y[3]) {
+    return (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+}
+
+// The pixels whose centres a snapped triangle may cover, within the scissor.
+struct PixelBox {
+    int xmin, xmax, ymin, ymax;
+};
+
+// The box of a triangle of TwiceArea `area` that is drawn: false when it has no area, is culled
+// by its winding (clockwise on the screen is the front face) or covers no pixel of the scissor.
+inline bool FrontBox(const RasterSetup& rs, const std::int64_t x[3], const std::int64_t y[3], std::int64_t area,
+                     PixelBox* box) {
+    if (area == 0) return false;
+    if (area > 0 ? rs.cullMode == D3DCULL_CW : rs.cullMode == D3DCULL_CCW) return false;
+    const std::int64_t xmin = std::max<std::int64_t>(rs.left, CeilPixel(std::min({x[0], x[1], x[2]})));
+    const std::int64_t xmax = std::min<std::int64_t>(rs.right - 1, FloorPixel(std::max({x[0], x[1], x[2]})));
+    const std::int64_t ymin = std::max<std::int64_t>(rs.top, CeilPixel(std::min({y[0], y[1], y[2]})));
+    const std::int64_t ymax = std::min<std::int64_t>(rs.bottom - 1, FloorPixel(std::max({y[0], y[1], y[2]})));
+    if (xmin > xmax || ymin > ymax) return false;
+    *box = {static_cast<int>(xmin), static_cast<int>(xmax), static_cast<int>(ymin), static_cast<int>(ymax)};
+    return true;
+}
+
+// The rows a triangle of snapped positions (on the grid) may draw, *top..*bottom; false when it
+// draws nothing.
+inline bool GridTriangleRows(const RasterSetup& rs, std::int64_t xa, std::int64_t xb, std::int64_t xc,
+                             std::int64_t ya, std::int64_t yb, std::int64_t yc, int* top, int* bottom) {
+    const std::int64_t x[3] = {xa, xb, xc}, y[3] = {ya, yb, yc};
+    PixelBox box;
+    if (!FrontBox(rs, x, y, TwiceArea(x, y), &box)) return false;
+    *top = box.ymin;
+    *bottom = box.ymax;
+    return true;
+}
 
 // Twice the signed screen area, y down: positive for clockwise (front-facing) triangles.
 float ScreenArea(const OutVertex& a, const OutVertex& b, const OutVertex& c);

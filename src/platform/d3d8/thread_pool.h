@@ -23,12 +23,23 @@ public:
             generation_.notify_all();
             return;
         }
-        for (int spin = 0; spin < 2000; ++spin)
+        for (int spin = 0; spin < kSpins; ++spin) {
             if (generation_.load(std::memory_order_acquire) != generation) return;
+            Pause();
+        }
         while (generation_.load(std::memory_order_acquire) == generation) generation_.wait(generation);
     }
 
 private:
+    // Some tens of microseconds: the other threads of a draw mostly arrive within that, and a
+    // sleeping thread takes about as long to wake.
+    static constexpr int kSpins = 2000;
+    static void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+
     const int threads_;
     std::atomic<int> arrived_{0};
     std::atomic<unsigned> generation_{0};
