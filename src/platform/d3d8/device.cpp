@@ -163,7 +163,21 @@ ULONG SoftwareDevice::Release() {
 
 // ---- Frame ----
 
+// Large rectangles are cleared by all threads, each its share of the rows.
 void SoftwareDevice::ClearRect(int x0, int y0, int x1, int y1, DWORD flags, std::uint32_t color,
+                               std::uint32_t depthStencil) {
+    constexpr std::int64_t kManyPixels = 1 << 16;
+    if (pool_ && std::int64_t{x1 - x0} * (y1 - y0) >= kManyPixels) {
+        const int parts = pool_->size(), rows = y1 - y0;
+        pool_->Run([&](int t) {
+            ClearRows(x0, y0 + rows * t / parts, x1, y0 + rows * (t + 1) / parts, flags, color, depthStencil);
+        });
+        return;
+    }
+    ClearRows(x0, y0, x1, y1, flags, color, depthStencil);
+}
+
+void SoftwareDevice::ClearRows(int x0, int y0, int x1, int y1, DWORD flags, std::uint32_t color,
                                std::uint32_t depthStencil) {
     for (int y = y0; y < y1; ++y) {
         if (flags & D3DCLEAR_TARGET) std::fill(color_.begin() + Offset(x0, y), color_.begin() + Offset(x1, y), color);

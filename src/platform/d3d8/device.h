@@ -129,6 +129,7 @@ private:
     void PreparePixelStage(DrawState* draw);
     void PrepareLights();
     void ClearRect(int x0, int y0, int x1, int y1, DWORD flags, std::uint32_t color, std::uint32_t depthStencil);
+    void ClearRows(int x0, int y0, int x1, int y1, DWORD flags, std::uint32_t color, std::uint32_t depthStencil);
     void Process(const DrawState& draw, const std::uint8_t* data, UINT stride, UINT first, UINT count,
                  OutVertex* out);
     template <typename Draw>

@@ -15,11 +15,9 @@ ThreadPool::ThreadPool(int threads) {
 }
 
 ThreadPool::~ThreadPool() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-    }
-    wake_.notify_all();
+    stop_.store(true, std::memory_order_relaxed);
+    generation_.fetch_add(1, std::memory_order_release);
+    generation_.notify_all();
     for (std::thread& t : workers_) t.join();
 }
 
@@ -28,33 +26,23 @@ void ThreadPool::Run(const std::function<void(int)>& job) {
         job(0);
         return;
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        job_ = &job;
-        running_ = static_cast<int>(workers_.size());
-        ++generation_;
-    }
-    wake_.notify_all();
+    job_ = &job;
+    running_.store(static_cast<int>(workers_.size()), std::memory_order_relaxed);
+    generation_.fetch_add(1, std::memory_order_release);
+    generation_.notify_all();
     job(0);
-    std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return running_ == 0; });
+    for (int left = running_.load(std::memory_order_acquire); left != 0;)
+        left = WaitForChange(running_, left, kDoneSpins);
     job_ = nullptr;
 }
 
 void ThreadPool::Work(int index) {
     unsigned seen = 0;
     for (;;) {
-        const std::function<void(int)>* job = nullptr;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
-            if (stop_) return;
-            seen = generation_;
-            job = job_;
-        }
-        (*job)(index);
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (--running_ == 0) done_.notify_one();
+        seen = WaitForChange(generation_, seen, kIdleSpins);
+        if (stop_.load(std::memory_order_relaxed)) return;
+        (*job_)(index);
+        if (running_.fetch_sub(1, std::memory_order_acq_rel) == 1) running_.notify_one();
     }
 }
 

@@ -2,16 +2,32 @@
 // A small pool of threads that run one job together: Run(job) calls job(0) on the calling thread
 // and job(1) .. job(size() - 1) on the workers, and returns when all have returned.
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace ms {
 
-// A barrier for the threads of one job, which mostly wait at it for short moments: it spins a
-// little, then sleeps until the last thread arrives.
+// Waits until `value` differs from `old` and returns the new value: spins for `spins` rounds
+// first (the threads of a draw mostly wait for moments shorter than a sleeping thread takes to
+// wake), then sleeps.
+template <typename T>
+T WaitForChange(const std::atomic<T>& value, T old, int spins) {
+    for (int spin = 0; spin < spins; ++spin) {
+        const T now = value.load(std::memory_order_acquire);
+        if (now != old) return now;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    for (;;) {
+        value.wait(old, std::memory_order_acquire);
+        const T now = value.load(std::memory_order_acquire);
+        if (now != old) return now;
+    }
+}
+
+// A barrier for the threads of one job.
 class SpinBarrier {
 public:
     explicit SpinBarrier(int threads) : threads_(threads) {}
@@ -23,23 +39,11 @@ public:
             generation_.notify_all();
             return;
         }
-        for (int spin = 0; spin < kSpins; ++spin) {
-            if (generation_.load(std::memory_order_acquire) != generation) return;
-            Pause();
-        }
-        while (generation_.load(std::memory_order_acquire) == generation) generation_.wait(generation);
+        WaitForChange(generation_, generation, kSpins);
     }
 
 private:
-    // Some tens of microseconds: the other threads of a draw mostly arrive within that, and a
-    // sleeping thread takes about as long to wake.
-    static constexpr int kSpins = 2000;
-    static void Pause() {
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-    }
-
+    static constexpr int kSpins = 2000;  // some tens of microseconds
     const int threads_;
     std::atomic<int> arrived_{0};
     std::atomic<unsigned> generation_{0};
@@ -57,15 +61,17 @@ public:
     void Run(const std::function<void(int)>& job);
 
 private:
+    // Workers keep looking for the next job for a while (a frame's clear and draws follow each
+    // other closely) before they sleep.
+    static constexpr int kIdleSpins = 10000;
+    static constexpr int kDoneSpins = 2000;
     void Work(int index);
 
     std::vector<std::thread> workers_;
-    std::mutex mutex_;
-    std::condition_variable wake_, done_;
-    const std::function<void(int)>* job_ = nullptr;
-    unsigned generation_ = 0;
-    int running_ = 0;
-    bool stop_ = false;
+    const std::function<void(int)>* job_ = nullptr;  // published by generation_
+    std::atomic<unsigned> generation_{0};            // counts the jobs handed out
+    std::atomic<int> running_{0};                    // workers still in the current job
+    std::atomic<bool> stop_{false};
 };
 
 }  // namespace ms
