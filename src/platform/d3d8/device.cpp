@@ -705,6 +705,33 @@ struct SoftwareDevice::Bands {
     }
 };
 
+// The lowest and highest of the indices of a list of `triangles` triangles, the threads taking
+// chunks of kBinnedChunk triangles in turn; the highest index of each chunk goes to
+// binned_.tops, for DrawBinned. False when memory runs out.
+bool SoftwareDevice::ChunkRanges(const std::uint8_t* bytes, bool wide, UINT triangles, UINT* lowest, UINT* highest) {
+    const std::size_t chunks = (std::size_t{triangles} + kBinnedChunk - 1) / kBinnedChunk;
+    try {
+        binned_.lows.resize(chunks);
+        binned_.tops.resize(chunks);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const auto parts = static_cast<std::size_t>(pool_->size());
+    pool_->Run([&](int t) {
+        for (std::size_t c = static_cast<std::size_t>(t); c < chunks; c += parts) {
+            const std::size_t first = 3 * kBinnedChunk * c;
+            const auto count = static_cast<UINT>(std::min<std::size_t>(3 * kBinnedChunk, 3 * std::size_t{triangles} - first));
+            if (wide)
+                IndexRange<std::uint32_t>(bytes + 4 * first, count, &binned_.lows[c], &binned_.tops[c]);
+            else
+                IndexRange<std::uint16_t>(bytes + 2 * first, count, &binned_.lows[c], &binned_.tops[c]);
+        }
+    });
+    *lowest = *std::min_element(binned_.lows.begin(), binned_.lows.end());
+    *highest = *std::max_element(binned_.tops.begin(), binned_.tops.end());
+    return true;
+}
+
 // Makes room for a binned draw of `span` vertices; false when memory runs out. Each band's list
 // can hold its thread's part of a chunk, so that the drawing threads never allocate.
 bool SoftwareDevice::PrepareBinned(const DrawState& d, UINT span) {
@@ -797,8 +824,7 @@ void SoftwareDevice::DrawBinned(const DrawState& d, UINT primitiveCount, const s
         UINT frontier = lowest;  // as in DrawIndexedPrimitiveUP; every thread keeps the same
         for (UINT begin = 0; begin < primitiveCount; begin += kBinnedChunk) {
             const UINT end = std::min(primitiveCount, begin + kBinnedChunk);
-            UINT top = 0;
-            for (UINT i = 3 * begin; i < 3 * end; ++i) top = std::max(top, indexAt(i));
+            const UINT top = binned_.tops[begin / kBinnedChunk];
             const UINT count = top >= frontier ? top + 1 - frontier : 0, base = frontier - lowest;
             for (UINT from; (from = nextVertex.fetch_add(kVertexPiece, std::memory_order_relaxed)) < count;) {
                 const UINT n = std::min(kVertexPiece, count - from);
@@ -885,17 +911,20 @@ HRESULT SoftwareDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIn
     // Every index must name one of the vertices handed over; otherwise nothing is drawn. Only
     // the vertices between the lowest and the highest index are processed.
     UINT lowest = 0, highest = 0;
-    if (wide)
+    const bool chunked = pool_ && type == D3DPT_TRIANGLELIST && primitiveCount >= kBinnedPrimitives;
+    if (chunked) {
+        if (!ChunkRanges(bytes, wide, primitiveCount, &lowest, &highest)) return E_OUTOFMEMORY;
+    } else if (wide) {
         IndexRange<std::uint32_t>(bytes, indexCount, &lowest, &highest);
-    else
+    } else {
         IndexRange<std::uint16_t>(bytes, indexCount, &lowest, &highest);
+    }
     if (lowest < minIndex || highest - minIndex >= vertexCount) return D3DERR_INVALIDCALL;
     const UINT span = highest - lowest + 1;
     if (span > kMaxVertexSpan) return D3DERR_INVALIDCALL;
     DrawState d;
     PrepareDraw(&d);
-    const bool binned = pool_ && type == D3DPT_TRIANGLELIST && primitiveCount >= kBinnedPrimitives &&
-                        d.primitive.fillMode != D3DFILL_POINT && d.primitive.fillMode != D3DFILL_WIREFRAME;
+    const bool binned = chunked && d.primitive.fillMode != D3DFILL_POINT && d.primitive.fillMode != D3DFILL_WIREFRAME;
     try {
         if (vertices_.size() < span) vertices_.resize(span);
     } catch (const std::bad_alloc&) {

@@ -135,6 +135,7 @@ private:
     template <typename Draw>
     void Rasterize(const DrawState& draw, bool share, Draw&& primitives);
     struct Bands;
+    bool ChunkRanges(const std::uint8_t* indices, bool wide, UINT triangles, UINT* lowest, UINT* highest);
     bool PrepareBinned(const DrawState& draw, UINT span);
     template <typename IndexAt>
     void BinTriangles(const DrawState& draw, const Bands& bands, UINT from, UINT to, UINT lowest, int thread,
@@ -182,6 +183,7 @@ private:
         std::vector<std::vector<std::uint32_t>> bins;  // triangles by sorting thread and band
         std::vector<BinCorner> corners;                // by vertex, as vertices_
         std::vector<std::pair<std::uint32_t, int>> order;  // by drawing thread: its bands, busiest first
+        std::vector<UINT> lows, tops;                      // by chunk: its lowest and highest index
     };
     Binned binned_;
 };
