@@ -1,12 +1,17 @@
 #include "platform/d3d8/rasterizer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <span>
 #include <utility>
 
 #include "platform/d3d8/d3d8states.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ms {
 namespace {
@@ -133,6 +138,52 @@ void ScanNarrow(const RasterSetup& rs, SpanBatch& batch, Edge* edges, int xmin, 
     }
 }
 
+#if defined(__SSE2__)
+// ScanNarrow with the edge values of four pixels of a row side by side, in 32 bits: for triangles
+// whose edge values within the box all fit; false for the others, which take the 64-bit loop.
+bool ScanNarrow16(const RasterSetup& rs, SpanBatch& batch, const Edge* edges, int xmin, int xmax, int ymin,
+                  int ymax) {
+    constexpr std::int64_t kLimit = std::int64_t{1} << 30;
+    const std::int64_t width = xmax - xmin, height = ymax - ymin;
+    __m128i value[3], step[3], across[3];
+    for (int k = 0; k < 3; ++k) {
+        const Edge& e = edges[k];
+        const std::int64_t start = e.row + e.a * xmin - e.bias;  // at (xmin, ymin); covered means >= 0
+        // A linear function is largest at a corner of the box.
+        if ((start < 0 ? -start : start) + (e.a < 0 ? -e.a : e.a) * width + (e.b < 0 ? -e.b : e.b) * height >= kLimit)
+            return false;
+        // Lanes right of the box may wrap around; they are masked off.
+        const auto a = static_cast<std::uint32_t>(e.a);
+        value[k] = _mm_add_epi32(_mm_set1_epi32(static_cast<std::int32_t>(start)),
+                                 _mm_setr_epi32(0, static_cast<std::int32_t>(a), static_cast<std::int32_t>(2 * a),
+                                                static_cast<std::int32_t>(3 * a)));
+        across[k] = _mm_set1_epi32(static_cast<std::int32_t>(4 * a));
+        step[k] = _mm_set1_epi32(static_cast<std::int32_t>(e.b));
+    }
+    const unsigned inBox = (2u << width) - 1u;
+    const int quads = static_cast<int>(width / 4) + 1;
+    for (int py = ymin; py <= ymax; ++py) {
+        if (rs.OwnsRow(py)) {
+            unsigned mask = 0;
+            __m128i v0 = value[0], v1 = value[1], v2 = value[2];
+            for (int q = 0; q < quads; ++q) {
+                // A lane is covered when no edge value is negative: the sign of their or.
+                const __m128i any = _mm_or_si128(_mm_or_si128(v0, v1), v2);
+                mask |= static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(any)) ^ 0xF) << (4 * q);
+                v0 = _mm_add_epi32(v0, across[0]);
+                v1 = _mm_add_epi32(v1, across[1]);
+                v2 = _mm_add_epi32(v2, across[2]);
+            }
+            mask &= inBox;
+            // Covered pixels of a row are contiguous.
+            if (mask) batch.Add(py, xmin + std::countr_zero(mask), xmin + 31 - std::countl_zero(mask));
+        }
+        for (int k = 0; k < 3; ++k) value[k] = _mm_add_epi32(value[k], step[k]);
+    }
+    return true;
+}
+#endif
+
 // floor(n / d) and n - d floor(n / d) (in [0, d)), for d > 0.
 inline void FloorDivide(std::int64_t n, std::int64_t d, std::int64_t* q, std::int64_t* r) {
     *q = n / d;
@@ -241,8 +292,12 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
             const auto* in = static_cast<const PlaneInputs*>(context);
             MakeTrianglePlanes(*in->rs, in->v, in->fx, in->fy, in->flat, planes);
         }, &inputs);
-        if (xmax - xmin < kNarrow)
-            ScanNarrow(rs, batch, edges, xmin, xmax, ymin, ymax);
+        if (xmax - xmin < kNarrow) {
+#if defined(__SSE2__)
+            if (!ScanNarrow16(rs, batch, edges, xmin, xmax, ymin, ymax))
+#endif
+                ScanNarrow(rs, batch, edges, xmin, xmax, ymin, ymax);
+        }
         else
             ScanWide(rs, batch, edges, xmin, xmax, ymin, ymax);
         batch.End();

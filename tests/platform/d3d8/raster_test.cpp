@@ -1,4 +1,5 @@
 // Rasterization rules: coverage, fill convention, culling, clipping, fill modes, primitives.
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -74,6 +75,41 @@ TEST_F(Raster, TrianglesSharingEdgesCoverEachPixelOnce) {
                 // Pixels well inside the grid are covered.
                 if (x >= 3 && x <= 11 && y >= 3 && y <= 11) {
                     ASSERT_EQ(p, 0x01010101u);
+                }
+            }
+    }
+}
+
+// Slanted slivers narrower than 16 pixels, split along a diagonal, short ones and ones far taller
+// than the target (whose edge values no longer fit in 32 bits): each pixel is covered once
+// inside the sliver and never outside.
+TEST_F(Raster, NarrowSliversCoverEachPixelInsideOnce) {
+    struct Case {
+        float width, height, slant;  // slant: x moves this much per row
+    };
+    const Case cases[] = {{1.3f, 9.0f, 0.1f}, {3.7f, 14.0f, -0.25f}, {7.2f, 30.0f, 0.05f},
+                          {14.6f, 12.0f, 0.0f}, {2.4f, 6000.0f, 0.0005f}, {12.9f, 9000.0f, -0.0004f}};
+    for (const Case& c : cases) {
+        Begin();
+        device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device_->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+        device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+        device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+        const float top = 8.0f - c.height / 2, bottom = 8.0f + c.height / 2, x0 = 0.6f;
+        auto left = [&](float y) { return x0 + c.slant * (y - top); };
+        const RhwVertex a{left(top), top, 0, 1, 0x01010101}, b{left(top) + c.width, top, 0, 1, 0x01010101};
+        const RhwVertex d{left(bottom), bottom, 0, 1, 0x01010101},
+            e{left(bottom) + c.width, bottom, 0, 1, 0x01010101};
+        ASSERT_EQ(DrawRhw(D3DPT_TRIANGLELIST, 2, {a, b, e, a, e, d}), D3D_OK);
+        device_->EndScene();
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const std::uint32_t p = device_->Pixel(x, y);
+                ASSERT_TRUE(p == 0 || p == 0x01010101u) << "pixel " << x << "," << y << " width " << c.width;
+                const float inside = std::min(static_cast<float>(x) - left(static_cast<float>(y)),
+                                              left(static_cast<float>(y)) + c.width - static_cast<float>(x));
+                if (static_cast<float>(y) > top && static_cast<float>(y) < bottom && std::fabs(inside) > 0.02f) {
+                    ASSERT_EQ(p, inside > 0 ? 0x01010101u : 0u) << "pixel " << x << "," << y << " width " << c.width;
                 }
             }
     }
