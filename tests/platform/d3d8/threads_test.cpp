@@ -167,5 +167,43 @@ TEST(Threads, EveryThreadCountDrawsTheSamePicture) {
     for (int threads : {2, 3, 8}) EXPECT_TRUE(Draw(threads) == one) << threads << " threads";
 }
 
+// Clears large enough to be shared among the threads: the viewport, then rectangles within it
+// (one reaching outside), each with its own buffers; colour and depth words.
+std::vector<std::uint32_t> Clears(int threads) {
+    constexpr int kClearWidth = 331, kClearHeight = 257;
+    OffscreenTarget target(kClearWidth, kClearHeight);
+    DeviceConfig config;
+    config.target = &target;
+    config.width = kClearWidth;
+    config.height = kClearHeight;
+    config.depthFormat = D3DFMT_D24S8;
+    config.threads = threads;
+    SoftwareDevice* device = nullptr;
+    EXPECT_EQ(SoftwareDevice::Create(config, &device), D3D_OK);
+    const D3DVIEWPORT8 viewport{3, 5, 320, 240, 0.0f, 1.0f};
+    device->SetViewport(&viewport);
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF102030, 0.5f, 7),
+              D3D_OK);
+    const D3DRECT rects[] = {{10, 20, 300, 250}, {-50, 100, 400, 400}};
+    EXPECT_EQ(device->Clear(2, rects, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0xFFA0B0C0, 1.0f, 9), D3D_OK);
+    std::vector<std::uint32_t> words;
+    for (int py = 0; py < kClearHeight; ++py)
+        for (int px = 0; px < kClearWidth; ++px) {
+            words.push_back(device->Pixel(px, py));
+            words.push_back(device->DepthStencil(px, py));
+        }
+    device->Release();
+    return words;
+}
+
+TEST(Threads, LargeClearsFillTheSamePixelsOnEveryThreadCount) {
+    const std::vector<std::uint32_t> one = Clears(1);
+    EXPECT_NE(one[2 * (4 * 331 + 4)], 0xFF102030u);      // outside the viewport: untouched
+    EXPECT_EQ(one[2 * (6 * 331 + 5)], 0xFF102030u);      // the viewport
+    EXPECT_EQ(one[2 * (150 * 331 + 100)], 0xFFA0B0C0u);  // a rectangle
+    EXPECT_EQ(one[2 * (150 * 331 + 100) + 1] & 0xFFu, 9u);
+    for (int threads : {2, 3}) EXPECT_TRUE(Clears(threads) == one) << threads << " threads";
+}
+
 }  // namespace
 }  // namespace ms
