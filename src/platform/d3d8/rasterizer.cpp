@@ -141,8 +141,8 @@ void ScanNarrow(const RasterSetup& rs, SpanBatch& batch, Edge* edges, int xmin, 
 #if defined(__SSE2__)
 // ScanNarrow with the edge values of four pixels of a row side by side, in 32 bits: for triangles
 // whose edge values within the box all fit; false for the others, which take the 64-bit loop.
-bool ScanNarrow16(const RasterSetup& rs, SpanBatch& batch, const Edge* edges, int xmin, int xmax, int ymin,
-                  int ymax) {
+bool ScanNarrowVectors(const RasterSetup& rs, SpanBatch& batch, const Edge* edges, int xmin, int xmax, int ymin,
+                       int ymax) {
     constexpr std::int64_t kLimit = std::int64_t{1} << 30;
     const std::int64_t width = xmax - xmin, height = ymax - ymin;
     __m128i value[3], step[3], across[3];
@@ -182,6 +182,8 @@ bool ScanNarrow16(const RasterSetup& rs, SpanBatch& batch, const Edge* edges, in
     }
     return true;
 }
+#else
+bool ScanNarrowVectors(const RasterSetup&, SpanBatch&, const Edge*, int, int, int, int) { return false; }
 #endif
 
 // floor(n / d) and n - d floor(n / d) (in [0, d)), for d > 0.
@@ -292,14 +294,10 @@ void RasterTriangle(const RasterSetup& rs, const OutVertex& va, const OutVertex&
             const auto* in = static_cast<const PlaneInputs*>(context);
             MakeTrianglePlanes(*in->rs, in->v, in->fx, in->fy, in->flat, planes);
         }, &inputs);
-        if (xmax - xmin < kNarrow) {
-#if defined(__SSE2__)
-            if (!ScanNarrow16(rs, batch, edges, xmin, xmax, ymin, ymax))
-#endif
-                ScanNarrow(rs, batch, edges, xmin, xmax, ymin, ymax);
-        }
-        else
+        if (xmax - xmin >= kNarrow)
             ScanWide(rs, batch, edges, xmin, xmax, ymin, ymax);
+        else if (!ScanNarrowVectors(rs, batch, edges, xmin, xmax, ymin, ymax))
+            ScanNarrow(rs, batch, edges, xmin, xmax, ymin, ymax);
         batch.End();
     };
     if (rs.batch) {

@@ -21,19 +21,25 @@ struct ScreenVertex {
     D3DCOLOR diffuse;
 };
 
-// A lit, specular, textured sphere (more vertices than one thread processes alone) and sheet, then
-// blended, fogged screen-space triangles, lines, points and a wireframe: colour and depth words.
-std::vector<std::uint32_t> Draw(int threads) {
-    OffscreenTarget target(kWidth, kHeight);
+// A device of `threads` threads drawing into `target`, with depth and stencil.
+SoftwareDevice* MakeDevice(OffscreenTarget& target, int width, int height, int threads) {
     DeviceConfig config;
     config.target = &target;
-    config.width = kWidth;
-    config.height = kHeight;
+    config.width = width;
+    config.height = height;
     config.depthFormat = D3DFMT_D24S8;
     config.threads = threads;
     SoftwareDevice* device = nullptr;
     EXPECT_EQ(SoftwareDevice::Create(config, &device), D3D_OK);
     EXPECT_EQ(device->threadCount(), threads);
+    return device;
+}
+
+// A lit, specular, textured sphere (more vertices than one thread processes alone) and sheet, then
+// blended, fogged screen-space triangles, lines, points and a wireframe: colour and depth words.
+std::vector<std::uint32_t> Draw(int threads) {
+    OffscreenTarget target(kWidth, kHeight);
+    SoftwareDevice* device = MakeDevice(target, kWidth, kHeight, threads);
 
     std::vector<MeshVertex> sphere;
     std::vector<std::uint16_t> indices;
@@ -169,17 +175,11 @@ TEST(Threads, EveryThreadCountDrawsTheSamePicture) {
 
 // Clears large enough to be shared among the threads: the viewport, then rectangles within it
 // (one reaching outside), each with its own buffers; colour and depth words.
+constexpr int kClearWidth = 331, kClearHeight = 257;
+
 std::vector<std::uint32_t> Clears(int threads) {
-    constexpr int kClearWidth = 331, kClearHeight = 257;
     OffscreenTarget target(kClearWidth, kClearHeight);
-    DeviceConfig config;
-    config.target = &target;
-    config.width = kClearWidth;
-    config.height = kClearHeight;
-    config.depthFormat = D3DFMT_D24S8;
-    config.threads = threads;
-    SoftwareDevice* device = nullptr;
-    EXPECT_EQ(SoftwareDevice::Create(config, &device), D3D_OK);
+    SoftwareDevice* device = MakeDevice(target, kClearWidth, kClearHeight, threads);
     const D3DVIEWPORT8 viewport{3, 5, 320, 240, 0.0f, 1.0f};
     device->SetViewport(&viewport);
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF102030, 0.5f, 7),
@@ -198,10 +198,12 @@ std::vector<std::uint32_t> Clears(int threads) {
 
 TEST(Threads, LargeClearsFillTheSamePixelsOnEveryThreadCount) {
     const std::vector<std::uint32_t> one = Clears(1);
-    EXPECT_NE(one[2 * (4 * 331 + 4)], 0xFF102030u);      // outside the viewport: untouched
-    EXPECT_EQ(one[2 * (6 * 331 + 5)], 0xFF102030u);      // the viewport
-    EXPECT_EQ(one[2 * (150 * 331 + 100)], 0xFFA0B0C0u);  // a rectangle
-    EXPECT_EQ(one[2 * (150 * 331 + 100) + 1] & 0xFFu, 9u);
+    auto colour = [&](int x, int y) { return one[2 * (static_cast<std::size_t>(y) * kClearWidth + x)]; };
+    auto stencil = [&](int x, int y) { return one[2 * (static_cast<std::size_t>(y) * kClearWidth + x) + 1] & 0xFFu; };
+    EXPECT_NE(colour(4, 4), 0xFF102030u);    // outside the viewport: untouched
+    EXPECT_EQ(colour(5, 6), 0xFF102030u);    // the viewport
+    EXPECT_EQ(colour(100, 150), 0xFFA0B0C0u);  // a rectangle
+    EXPECT_EQ(stencil(100, 150), 9u);
     for (int threads : {2, 3}) EXPECT_TRUE(Clears(threads) == one) << threads << " threads";
 }
 
